@@ -1,0 +1,38 @@
+// Conversions between byte text in a named character set (or a Windows code-page number) and
+// UTF-16 code units, on iconv. This is the one place that knows how a code-page number maps to a
+// character set; everything above it speaks code-page numbers or charset names.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvane::platform {
+
+inline constexpr unsigned kCodePageAnsi = 0;  // the system ANSI code page: GBK for this tool
+inline constexpr unsigned kCodePageGbk = 936;
+inline constexpr unsigned kCodePageUtf8 = 65001;
+
+// The iconv name for a Windows code-page number, or an empty text when the number is not mapped.
+// 0 (the system ANSI code page) maps to CP936.
+std::string CharsetForCodePage(unsigned codePage);
+
+// Decodes bytes in `charset` into UTF-16 code units. An invalid or truncated sequence becomes one
+// U+FFFD per byte that could not start a character, and decoding goes on after it. A NUL byte
+// decodes to a zero code unit like any other character. Returns nullopt when iconv does not know
+// the charset.
+std::optional<std::u16string> DecodeCharset(std::string_view charset, std::string_view bytes);
+
+// Encodes UTF-16 code units into `charset`. A character the charset lacks, and a lone surrogate,
+// becomes '?'. Returns nullopt when iconv does not know the charset.
+std::optional<std::string> EncodeCharset(std::string_view charset, std::u16string_view units);
+
+// The same two conversions addressed by code-page number; nullopt for a number that is not mapped.
+std::optional<std::u16string> DecodeCodePage(unsigned codePage, std::string_view bytes);
+std::optional<std::string> EncodeCodePage(unsigned codePage, std::u16string_view units);
+
+// UTF-16 code units as little-endian bytes, and back (a trailing odd byte is dropped).
+std::string Utf16ToBytes(std::u16string_view units);
+std::u16string BytesToUtf16(std::string_view bytes);
+
+}  // namespace korvane::platform

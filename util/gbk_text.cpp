@@ -1,0 +1,92 @@
+#include "util/gbk_text.h"
+
+namespace korvane::gbk {
+namespace {
+
+constexpr unsigned char Lower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+bool MatchesAt(std::string_view text, size_t pos, std::string_view needle, bool ignoreCase) {
+  if (needle.size() > text.size() - pos)
+    return false;
+  return BytesEqual(text.substr(pos, needle.size()), needle, ignoreCase);
+}
+
+}  // namespace
+
+size_t CharLength(std::string_view text, size_t pos) {
+  if (pos + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[pos])))
+    return 2;
+  return 1;
+}
+
+size_t BoundaryAtOrAfter(std::string_view text, size_t pos) {
+  if (pos >= text.size())
+    return text.size();
+  size_t at = 0;
+  while (at < pos)
+    at += CharLength(text, at);
+  return at;
+}
+
+size_t FindFromBoundary(std::string_view text, std::string_view needle, size_t from,
+                        bool ignoreCase) {
+  for (size_t at = from; at < text.size(); at += CharLength(text, at)) {
+    if (MatchesAt(text, at, needle, ignoreCase))
+      return at;
+  }
+  return npos;
+}
+
+size_t Find(std::string_view text, std::string_view needle, size_t from, bool ignoreCase) {
+  return FindFromBoundary(text, needle, BoundaryAtOrAfter(text, from), ignoreCase);
+}
+
+bool BytesEqual(std::string_view a, std::string_view b, bool ignoreCase) {
+  if (a.size() != b.size())
+    return false;
+  if (!ignoreCase)
+    return a == b;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(static_cast<unsigned char>(a[i])) != Lower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    c = static_cast<char>(Lower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Trim(std::string_view text) {
+  constexpr std::string_view kFullWidthSpace = "\xA1\xA1";
+  size_t begin = 0;
+  while (begin < text.size()) {
+    if (text[begin] == ' ') {
+      ++begin;
+    } else if (text.substr(begin, 2) == kFullWidthSpace) {
+      begin += 2;
+    } else {
+      break;
+    }
+  }
+  // Walk forward to find where trailing spaces begin, so a full-width space is only recognised
+  // where a character starts (the trail byte of another character may be A1).
+  size_t end = begin;
+  size_t at = begin;
+  while (at < text.size()) {
+    const size_t length = CharLength(text, at);
+    const bool space = text[at] == ' ' || (length == 2 && text.substr(at, 2) == kFullWidthSpace);
+    at += length;
+    if (!space)
+      end = at;
+  }
+  return std::string(text.substr(begin, end - begin));
+}
+
+}  // namespace korvane::gbk

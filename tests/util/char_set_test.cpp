@@ -1,0 +1,64 @@
+#include "util/char_set.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace {
+
+Bytes B(std::initializer_list<unsigned char> bytes) {
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+TEST(CharSet, AnsiToWideAddsTerminatorAndEmptyStaysEmpty) {
+  EXPECT_EQ(AnsiToWide(""), Bytes());
+  EXPECT_EQ(AnsiToWide("A"), B({0x41, 0, 0, 0}));
+  EXPECT_EQ(AnsiToWide("\xD6\xD0"), B({0x2D, 0x4E, 0, 0}));
+  // The text ends at an embedded NUL, as a NUL-terminated text does.
+  EXPECT_EQ(AnsiToWide(std::string("A\0B", 3)), B({0x41, 0, 0, 0}));
+  // A lone lead byte at the end does not read past the text.
+  EXPECT_EQ(AnsiToWide("A\xD6"), B({0x41, 0, 0xFD, 0xFF, 0, 0}));
+}
+
+TEST(CharSet, WideToAnsiHandlesTerminatorsAndOddLengths) {
+  struct Case {
+    Bytes input;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {B({0x2D, 0x4E, 0, 0}), "\xD6\xD0"},
+      {B({0x2D, 0x4E}), "\xD6\xD0"},
+      {B({0x2D, 0x4E, 0x41, 0, 0x42}),
+       "\xD6\xD0"
+       "A"},                               // fifth byte ignored
+      {B({0x41, 0, 0, 0, 0x42, 0}), "A"},  // a NUL code unit ends the text
+      {B({0x41}), ""},
+      {Bytes(), ""},
+      {B({0x01, 0x0E}), "?"},  // a character GBK lacks
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(WideToAnsi(c.input), c.expected);
+}
+
+TEST(CharSet, Utf8ToAnsi) {
+  EXPECT_EQ(Utf8ToAnsi("\xE4\xB8\xAD"), "\xD6\xD0");
+  EXPECT_EQ(Utf8ToAnsi(""), "");
+  EXPECT_EQ(Utf8ToAnsi("a\xE0\xB8\x81z"), "a?z");  // Thai letter, not in GBK
+  // Invalid UTF-8 never stops the conversion or reads past the end.
+  EXPECT_EQ(Utf8ToAnsi("a\xFF"
+                       "b\xE4\xB8"),
+            "a?b??");
+}
+
+TEST(CharSet, CodePageParameters) {
+  EXPECT_EQ(CodePageToWide(""), B({0, 0}));
+  EXPECT_EQ(CodePageToWide("\xE4\xB8\xAD"), B({0x2D, 0x4E, 0, 0}));
+  EXPECT_EQ(CodePageToWide("\xE9", 1252), B({0xE9, 0, 0, 0}));
+  EXPECT_EQ(CodePageToWide("abc", 4242), Bytes());
+  EXPECT_EQ(WideToCodePage(B({0x2D, 0x4E, 0, 0})), "\xD6\xD0");  // 0: the ANSI code page
+  EXPECT_EQ(WideToCodePage(B({0x2D, 0x4E, 0, 0}), 65001), "\xE4\xB8\xAD");
+  EXPECT_EQ(WideToCodePage(B({0x41, 0, 0, 0, 0x42, 0}), 936), "A");
+  EXPECT_EQ(WideToCodePage(B({0x41, 0}), 4242), "");
+}
+
+}  // namespace
+}  // namespace korvane

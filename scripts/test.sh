@@ -25,6 +25,9 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
+echo "=== format check"
+./scripts/check-format.sh
+
 for stage in "${stages[@]}"; do
   case $stage in
     plain) run_stage plain RelWithDebInfo "" ;;

@@ -128,6 +128,7 @@ TEST(RegexObject, CharsetOfPageHead) {
 }
 
 TEST(RegexObject, QuotePlaceholder) {
+  EXPECT_EQ(RegexObject::kQuotePlaceholder, "\x23\xD2\xFD\xBA\xC5");
   RegexObject re;
   ASSERT_TRUE(re.Search("d=#引号(.*?)#引号", "<path d=\"M1 2\"/>", false, true, true, true));
   EXPECT_EQ(re.GetPattern(), "d=\"(.*?)\"");

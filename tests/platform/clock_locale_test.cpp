@@ -15,19 +15,15 @@ TEST(ClockLocale, TimeSettingFromTimeFormat) {
     const char* format;
     const char* expected;
   };
+  // C and de_DE ("%H:%M:%S", "%T"), zh_CN, alternative digits ("%OH"), en_US ("%r"), 12-hour
+  // with a flag ("%-I"); the first hour field decides, and "%%" is a percent sign.
   const Case cases[] = {
-      {"%H:%M:%S", "1"},                                           // C, de_DE
-      {"%T", "1"},                                                 // de_DE and others
-      {"%H时%M分%S秒", "1"},                                       // zh_CN
-      {"%k:%M", "1"},        {"%R", "1"},       {"%OH:%OM", "1"},  // alternative digits
-      {"%r", "0"},                                                 // en_US
-      {"%I:%M:%S %p", "0"},                                        // en_GB-style 12-hour
-      {"%-I:%M %p", "0"},                                          // flag before the field
-      {"%l:%M", "0"},        {"%p %I:%M", "0"},  // the first hour field decides, not the first
-                                                 // field
-      {"%%H %I", "0"},                           // "%%" is a percent sign, not a field
-      {"%M:%S", ""},         {"", ""},          {"%", ""},        {"%O", ""},
+      {"%H:%M:%S", "1"}, {"%T", "1"},     {"%H时%M分%S秒", "1"}, {"%k:%M", "1"},     {"%R", "1"},
+      {"%OH:%OM", "1"},  {"%r", "0"},     {"%I:%M:%S %p", "0"},  {"%-I:%M %p", "0"}, {"%l:%M", "0"},
+      {"%p %I:%M", "0"}, {"%%H %I", "0"}, {"%M:%S", ""},         {"", ""},           {"%", ""},
+      {"%O", ""},
   };
+
   for (const auto& c : cases)
     EXPECT_EQ(TimeSettingFromTimeFormat(c.format), c.expected) << c.format;
 }

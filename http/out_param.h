@@ -5,8 +5,8 @@
 #pragma once
 
 #include <optional>
-#include <utility>
 #include <string_view>
+#include <utility>
 
 namespace korvane {
 
@@ -16,7 +16,7 @@ class Out {
  public:
   Out() = default;
   Out(T& target) : target_(&target) {}  // NOLINT: binds like a reference parameter
-  Out(T&&) = delete;                     // a temporary would lose what is written
+  Out(T&&) = delete;                    // a temporary would lose what is written
   Out(const Out&) = delete;
   Out& operator=(const Out&) = delete;
 
@@ -38,10 +38,10 @@ template <class T>
 class InOut {
  public:
   InOut() = default;
-  InOut(T& target) : target_(&target) {}             // NOLINT: binds like a reference
-  InOut(const T& value) : owned_(value) {}           // NOLINT: a value given in place
-  InOut(T&& value) : owned_(std::move(value)) {}     // NOLINT
-  InOut(const char* value) : owned_(T(value)) {}     // NOLINT
+  InOut(T& target) : target_(&target) {}               // NOLINT: binds like a reference
+  InOut(const T& value) : owned_(value) {}             // NOLINT: a value given in place
+  InOut(T&& value) : owned_(std::move(value)) {}       // NOLINT
+  InOut(const char* value) : owned_(T(value)) {}       // NOLINT
   InOut(std::string_view value) : owned_(T(value)) {}  // NOLINT
   InOut(const InOut&) = delete;
   InOut& operator=(const InOut&) = delete;

@@ -151,8 +151,7 @@ std::string WinHttpFetch(std::string_view url, int method, std::string_view post
   const std::string block = BuildWinHttpHeaderBlock(extraHeaders, cookieText);
   // A lone CR, LF or a NUL would end a line early or start a new one on the wire.
   std::vector<std::string> checkedLines;
-  if (platform::HasLineBreakOrNul(cookieText) ||
-      !platform::SplitHeaderLines(block, checkedLines) ||
+  if (platform::HasLineBreakOrNul(cookieText) || !platform::SplitHeaderLines(block, checkedLines) ||
       !stack.AddRequestHeaders(handles.request, block))
     return fail(kWinHttpHeadersFailed);
 
@@ -183,8 +182,8 @@ std::string WinHttpFetch(std::string_view url, int method, std::string_view post
     return {};
   if (headers.size() >= 9) {
     const size_t lineEnd = headers.find("\r\n", 9);
-    statusText.Set(headers.substr(9, lineEnd == std::string::npos ? std::string::npos
-                                                                   : lineEnd - 9));
+    statusText.Set(
+        headers.substr(9, lineEnd == std::string::npos ? std::string::npos : lineEnd - 9));
   } else {
     statusText.Set(std::string());
   }

@@ -35,14 +35,13 @@ inline constexpr std::string_view kWinHttpReadFailed = "713 读取数据失败!"
 // (712, or 713 once the body is being read). `stack` null means the libcurl stack.
 std::string WinHttpFetch(std::string_view url, int method = 0, std::string_view postText = {},
                          InOut<std::string> cookies = {}, Out<std::string> returnedCookies = {},
-                         std::string_view extraHeaders = {},
-                         Out<std::string> returnedHeaders = {}, bool noRedirect = false,
-                         std::string_view userName = {}, std::string_view password = {},
-                         std::string_view proxy = {}, std::string_view proxyUser = {},
-                         std::string_view proxyPassword = {}, int timeoutSeconds = 0,
-                         Out<std::string> redirectUrl = {}, Out<std::string> statusText = {},
-                         Out<Bytes> returnedBytes = {}, std::stop_token stop = {},
-                         platform::WinHttpStack* stack = nullptr);
+                         std::string_view extraHeaders = {}, Out<std::string> returnedHeaders = {},
+                         bool noRedirect = false, std::string_view userName = {},
+                         std::string_view password = {}, std::string_view proxy = {},
+                         std::string_view proxyUser = {}, std::string_view proxyPassword = {},
+                         int timeoutSeconds = 0, Out<std::string> redirectUrl = {},
+                         Out<std::string> statusText = {}, Out<Bytes> returnedBytes = {},
+                         std::stop_token stop = {}, platform::WinHttpStack* stack = nullptr);
 
 // The header block the routine sends for `extraHeaders` and `cookies`: the caller's lines, then
 // each default line whose probe text does not occur, then the Cookie line.

@@ -86,8 +86,8 @@ Bytes WinInetFetch(std::string_view url, int method, std::string_view postText,
   if (proxy.empty())
     handles.internet = stack.Open(agent, false, {});
   else
-    handles.internet = stack.Open(agent, true, secure ? std::string(proxy)
-                                                      : "http=" + std::string(proxy));
+    handles.internet =
+        stack.Open(agent, true, secure ? std::string(proxy) : "http=" + std::string(proxy));
   if (!handles.internet)
     return {};
   handles.connection = stack.Connect(handles.internet, UrlHost(url), UrlPort(url));

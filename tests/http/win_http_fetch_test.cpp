@@ -5,10 +5,10 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/com_apartment.h"
 #include "http/support/loopback.h"
 #include "http/support/raw_server.h"
 #include "http/support/recording_stacks.h"
+#include "platform/com_apartment.h"
 
 namespace korvane {
 namespace {
@@ -34,9 +34,8 @@ std::string HostLine(const RawServer& server) {
 TEST(WinHttpFetch, UrlAloneSendsExactlyTheDefaultBlockAndReturnsThePage) {
   RawServer server(RawServer::Reply(RawServer::Response("200 OK", "", "hello")));
   std::string status;
-  const std::string page =
-      WinHttpFetch(server.Url("/api/x.json?id=12527"), 0, {}, {}, {}, {}, {}, false, {}, {}, {},
-                   {}, {}, 0, {}, status);
+  const std::string page = WinHttpFetch(server.Url("/api/x.json?id=12527"), 0, {}, {}, {}, {}, {},
+                                        false, {}, {}, {}, {}, {}, 0, {}, status);
   EXPECT_EQ(page, "hello");
   EXPECT_EQ(status, "200 OK");
   ASSERT_EQ(server.Requests().size(), 1u);
@@ -149,12 +148,12 @@ TEST(WinHttpFetch, SetCookieLinesInEveryFormAndCookieMerging) {
 }
 
 TEST(WinHttpFetch, ErrorPageZeroByteAndRawBytes) {
-  RawServer server(RawServer::Reply(
-      RawServer::Response("404 Not Found", "", std::string("abc\0def", 7))));
+  RawServer server(
+      RawServer::Reply(RawServer::Response("404 Not Found", "", std::string("abc\0def", 7))));
   std::string status;
   Bytes bytes;
-  const std::string page = WinHttpFetch(server.Url(), 0, {}, {}, {}, {}, {}, false, {}, {}, {},
-                                        {}, {}, 0, {}, status, bytes);
+  const std::string page = WinHttpFetch(server.Url(), 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {},
+                                        {}, 0, {}, status, bytes);
   EXPECT_EQ(status, "404 Not Found");
   EXPECT_EQ(page, "abc");
   EXPECT_EQ(bytes, std::string("abc\0def", 7));
@@ -236,8 +235,8 @@ TEST(WinHttpFetch, RedirectsFollowedOrReported) {
   for (const char* path : {"/r301", "/r302", "/r307"}) {
     SCOPED_TRACE(path);
     std::string status, headers, cookies, location = "untouched";
-    EXPECT_EQ(WinHttpFetch(server.Url(path), 0, {}, {}, cookies, {}, headers, false, {}, {}, {},
-                           {}, {}, 0, location, status),
+    EXPECT_EQ(WinHttpFetch(server.Url(path), 0, {}, {}, cookies, {}, headers, false, {}, {}, {}, {},
+                           {}, 0, location, status),
               "final page");
     EXPECT_EQ(status, "200 OK");
     EXPECT_EQ(cookies, "final=2");
@@ -245,16 +244,16 @@ TEST(WinHttpFetch, RedirectsFollowedOrReported) {
     EXPECT_EQ(location, "untouched");
 
     status.clear();
-    EXPECT_EQ(WinHttpFetch(server.Url(path), 0, {}, {}, cookies, {}, headers, true, {}, {}, {},
-                           {}, {}, 0, location, status),
+    EXPECT_EQ(WinHttpFetch(server.Url(path), 0, {}, {}, cookies, {}, headers, true, {}, {}, {}, {},
+                           {}, 0, location, status),
               "moved");
     EXPECT_EQ(location, "/final");
     EXPECT_EQ(status.substr(0, 3), std::string(path).substr(2));
     EXPECT_EQ(cookies, "hop=1");
   }
   std::string status;
-  EXPECT_EQ(WinHttpFetch(server.Url("/loop"), 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {}, {},
-                         0, {}, status),
+  EXPECT_EQ(WinHttpFetch(server.Url("/loop"), 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {}, {}, 0,
+                         {}, status),
             "");
   EXPECT_EQ(status, kWinHttpNoResponse);
   EXPECT_EQ(WinHttpFetch(server.Url("/tohttps")), "secure page");
@@ -262,8 +261,7 @@ TEST(WinHttpFetch, RedirectsFollowedOrReported) {
 
 TEST(WinHttpFetch, FailuresFromRealPeers) {
   std::string status;
-  const auto fetch = [&](const std::string& url, std::string_view headers = {},
-                         int timeout = 0) {
+  const auto fetch = [&](const std::string& url, std::string_view headers = {}, int timeout = 0) {
     status = "untouched";
     return WinHttpFetch(url, 0, {}, {}, {}, headers, {}, false, {}, {}, {}, {}, {}, timeout, {},
                         status);
@@ -348,8 +346,8 @@ TEST(WinHttpFetch, FailuresInjectedThroughTheStack) {
     RecordingWinHttpStack stack(c.failing);
     std::string status, headers = "keep", cookies = "keep";
     Bytes bytes = "keep";
-    EXPECT_EQ(WinHttpFetch(server.Url(), 0, {}, {}, cookies, {}, headers, true, "u", "p", {},
-                           "pu", "pp", 0, {}, status, bytes, {}, &stack),
+    EXPECT_EQ(WinHttpFetch(server.Url(), 0, {}, {}, cookies, {}, headers, true, "u", "p", {}, "pu",
+                           "pp", 0, {}, status, bytes, {}, &stack),
               "");
     EXPECT_EQ(status, c.expected);
     EXPECT_EQ(headers, "keep");
@@ -372,8 +370,8 @@ TEST(WinHttpFetch, FailuresInjectedThroughTheStack) {
   RecordingWinHttpStack reads("ReadData");
   std::string status;
   Bytes bytes;
-  const std::string page = WinHttpFetch(big.Url(), 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {},
-                                        {}, 0, {}, status, bytes, {}, &reads);
+  const std::string page = WinHttpFetch(big.Url(), 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {}, {},
+                                        0, {}, status, bytes, {}, &reads);
   EXPECT_EQ(status, "200 OK");  // the status line replaces the 713 text
   EXPECT_FALSE(page.empty());
   EXPECT_LT(page.size(), 300000u);
@@ -382,8 +380,8 @@ TEST(WinHttpFetch, FailuresInjectedThroughTheStack) {
   RecordingWinHttpStack headers("QueryRawHeaders");
   status.clear();
   bytes = "keep";
-  EXPECT_EQ(WinHttpFetch(big.Url(), 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {}, {}, 0, {},
-                         status, bytes, {}, &headers),
+  EXPECT_EQ(WinHttpFetch(big.Url(), 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {}, {}, 0, {}, status,
+                         bytes, {}, &headers),
             "");
   EXPECT_EQ(status, "");
   EXPECT_EQ(bytes, "keep");
@@ -407,8 +405,8 @@ TEST(WinHttpFetch, TimeoutsCredentialsAndProxyNames) {
                {}, &stack);
   EXPECT_TRUE(stack.credentials.empty());
   EXPECT_EQ(stack.proxyList, "");
-  WinHttpFetch("http://127.0.0.1:1/", 0, {}, {}, {}, {}, {}, false, {}, {}, "10.0.0.1:8", {}, {},
-               1, {}, {}, {}, {}, &stack);
+  WinHttpFetch("http://127.0.0.1:1/", 0, {}, {}, {}, {}, {}, false, {}, {}, "10.0.0.1:8", {}, {}, 1,
+               {}, {}, {}, {}, &stack);
   EXPECT_EQ(stack.proxyList, "http=10.0.0.1:8");
   WinHttpFetch("https://127.0.0.1:1/", 0, {}, {}, {}, {}, {}, false, {}, {}, "10.0.0.1:8", {}, {},
                1, {}, {}, {}, {}, &stack);
@@ -431,8 +429,8 @@ TEST(WinHttpFetch, BasicAuthHttpsAndLargeBody) {
   });
   server.Start();
   std::string status;
-  EXPECT_EQ(WinHttpFetch(server.Url("/auth"), 0, {}, {}, {}, {}, {}, false, "user", "pass", {},
-                         {}, {}, 0, {}, status),
+  EXPECT_EQ(WinHttpFetch(server.Url("/auth"), 0, {}, {}, {}, {}, {}, false, "user", "pass", {}, {},
+                         {}, 0, {}, status),
             "welcome");
   EXPECT_EQ(status, "200 OK");
   WinHttpFetch(server.Url("/auth"), 0, {}, {}, {}, {}, {}, false, "user", {}, {}, {}, {}, 0, {},
@@ -467,8 +465,8 @@ TEST(WinHttpFetch, ThroughARealForwardProxy) {
   testing::Tinyproxy guarded(secure.port(), "pu", "ppw");
   ASSERT_TRUE(guarded.running());
   std::string status;
-  WinHttpFetch(plain.Url("/g"), 0, {}, {}, {}, {}, {}, false, {}, {}, guarded.Address(), {}, {},
-               0, {}, status);
+  WinHttpFetch(plain.Url("/g"), 0, {}, {}, {}, {}, {}, false, {}, {}, guarded.Address(), {}, {}, 0,
+               {}, status);
   EXPECT_EQ(status.substr(0, 3), "407");
   EXPECT_EQ(WinHttpFetch(plain.Url("/g"), 0, {}, {}, {}, {}, {}, false, {}, {}, guarded.Address(),
                          "pu", "ppw", 0, {}, status),

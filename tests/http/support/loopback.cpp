@@ -118,8 +118,7 @@ Tinyproxy::Tinyproxy(int connectPort, std::string user, std::string password) {
   const std::string configPath = config.string();
   const char* argv[] = {"tinyproxy", "-d", "-c", configPath.c_str(), nullptr};
   pid_t pid = 0;
-  if (::posix_spawnp(&pid, "tinyproxy", nullptr, nullptr, const_cast<char**>(argv), environ) !=
-      0) {
+  if (::posix_spawnp(&pid, "tinyproxy", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
     port_ = 0;
     return;
   }

@@ -88,8 +88,8 @@ bool RecordingWinHttpStack::QueryDataAvailable(WinHttpHandle request, size_t& av
 bool RecordingWinHttpStack::ReadData(WinHttpHandle request, char* buffer, size_t size,
                                      size_t& read) {
   // A read fault fails the second read, so the routine has something to keep.
-  const bool fail = Fails("ReadData") &&
-                    std::count(calls.begin(), calls.end(), std::string("ReadData")) >= 2;
+  const bool fail =
+      Fails("ReadData") && std::count(calls.begin(), calls.end(), std::string("ReadData")) >= 2;
   read = 0;
   return !fail && real_.ReadData(request, buffer, size, read);
 }
@@ -109,8 +109,7 @@ bool RecordingWinInetStack::Fails(const std::string& operation) {
   return operation == failing_;
 }
 
-WinInetHandle RecordingWinInetStack::Open(std::string_view a, bool proxy,
-                                          std::string_view list) {
+WinInetHandle RecordingWinInetStack::Open(std::string_view a, bool proxy, std::string_view list) {
   agent = std::string(a);
   useProxy = proxy;
   proxyList = std::string(list);
@@ -132,8 +131,8 @@ WinInetHandle RecordingWinInetStack::Connect(WinInetHandle internet, std::string
 }
 
 WinInetHandle RecordingWinInetStack::OpenRequest(WinInetHandle connection, std::string_view v,
-                                                 std::string_view object,
-                                                 std::string_view version, std::uint32_t f) {
+                                                 std::string_view object, std::string_view version,
+                                                 std::uint32_t f) {
   verb = std::string(v);
   objectName = std::string(object);
   flags = f;

@@ -44,8 +44,7 @@ class RecordingWinHttpStack final : public platform::WinHttpStack {
                    std::stop_token stop) override;
   bool ReceiveResponse(platform::WinHttpHandle request) override;
   bool QueryDataAvailable(platform::WinHttpHandle request, size_t& available) override;
-  bool ReadData(platform::WinHttpHandle request, char* buffer, size_t size,
-                size_t& read) override;
+  bool ReadData(platform::WinHttpHandle request, char* buffer, size_t size, size_t& read) override;
   bool QueryRawHeaders(platform::WinHttpHandle request, std::string& block) override;
   void CloseHandle(platform::WinHttpHandle handle) override;
 
@@ -73,10 +72,9 @@ class RecordingWinInetStack final : public platform::WinInetStack {
   platform::WinInetHandle OpenRequest(platform::WinInetHandle connection, std::string_view v,
                                       std::string_view object, std::string_view version,
                                       std::uint32_t f) override;
-  bool SendRequest(platform::WinInetHandle request, std::string_view headers,
-                   std::string_view body, std::stop_token stop) override;
-  bool ReadFile(platform::WinInetHandle request, char* buffer, size_t size,
-                size_t& read) override;
+  bool SendRequest(platform::WinInetHandle request, std::string_view headers, std::string_view body,
+                   std::stop_token stop) override;
+  bool ReadFile(platform::WinInetHandle request, char* buffer, size_t size, size_t& read) override;
   bool QueryRawHeaders(platform::WinInetHandle request, std::string& block) override;
   void CloseHandle(platform::WinInetHandle handle) override;
 

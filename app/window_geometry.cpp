@@ -7,7 +7,9 @@
 namespace korvane {
 namespace {
 
-QMargins FrameMargins(const QWidget& window) {
+QMargins FrameMargins(QWidget& window) {
+  // The window system tells the frame's size once the window exists, so make it exist now.
+  (void)window.winId();
   const QWindow* handle = window.windowHandle();
   return handle != nullptr ? handle->frameMargins() : QMargins();
 }
@@ -15,7 +17,8 @@ QMargins FrameMargins(const QWidget& window) {
 }  // namespace
 
 QSize OuterSize(const QWidget& window) {
-  const QMargins margins = FrameMargins(window);
+  const QWindow* handle = window.windowHandle();
+  const QMargins margins = handle != nullptr ? handle->frameMargins() : QMargins();
   return window.size().grownBy(margins);
 }
 

@@ -54,7 +54,7 @@ constexpr Glyph kFont[] = {
     {'m', {".....", ".....", "##.#.", "#.#.#", "#.#.#", "#.#.#", "#.#.#"}},
     {'n', {".....", ".....", "####.", "#...#", "#...#", "#...#", "#...#"}},
     {'o', {".....", ".....", ".###.", "#...#", "#...#", "#...#", ".###."}},
-    {'p', {".....", ".....", "####.", "#...#", "####.", "#....", "#...."}},
+    {'p', {".....", "####.", "#...#", "#...#", "####.", "#....", "#...."}},
     {'r', {".....", ".....", "#.##.", "##..#", "#....", "#....", "#...."}},
     {'s', {".....", ".....", ".####", "#....", ".###.", "....#", "####."}},
     {'t', {"..#..", "..#..", "#####", "..#..", "..#..", "..#..", "...##"}},
@@ -161,7 +161,7 @@ void DrawPage(Canvas& canvas, bool hovering) {
   canvas.Fill(0, 43, kWidth, 1, kChromeDark);
   canvas.Fill(12, 10, 596, 24, kWhite);
   canvas.Frame(12, 10, 596, 24, 1, kChromeDark);
-  canvas.Text(22, 15, "http://icons.example.com/collections/index?type=3", 2, kMuted);
+  canvas.Text(22, 15, "icons.example.com/collections/index?type=3", 2, kMuted);
 
   // Page header.
   canvas.Fill(0, 44, kWidth, 40, kWhite);
@@ -217,7 +217,7 @@ Animation DrawTutorialAnimation() {
       // The link of the collection under the pointer, its cid highlighted and blinking.
       constexpr int kStatusY = kHeight - 22;
       const int prefix =
-          canvas.Text(10, kStatusY, "http://icons.example.com/collections/detail?", 2, kText);
+          canvas.Text(10, kStatusY, "icons.example.com/collections/detail?", 2, kText);
       const int cidX = 10 + prefix;
       const int cidWidth = 9 * 12;
       const bool lit = (i - kMoveFrames) % 2 == 0;

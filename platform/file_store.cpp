@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include <random>
+
 #include "platform/code_page.h"
 
 namespace korvane::platform {
@@ -53,6 +55,25 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   return 0;
 }
 
+// Creates a new, empty temporary file in `folder` with the permissions of any new file (the
+// process's umask applies, unlike mkstemp's owner-only mode). Returns its descriptor or -1.
+int CreateTemporary(const std::string& folder, std::string& name) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device seed;
+  std::mt19937 random(seed());
+  std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string suffix;
+    for (int i = 0; i < 8; ++i)
+      suffix.push_back(kLetters[pick(random)]);
+    name = folder + ".korvane-" + suffix + ".part";
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST)
+      return fd;
+  }
+  return -1;
+}
+
 }  // namespace
 
 std::string NumberedName(std::string_view path, int n) {
@@ -75,8 +96,8 @@ std::optional<std::string> SaveNewFile(std::string_view path, std::string_view b
   const std::string folder =
       slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
 
-  std::string temporary = folder + ".korvane-XXXXXX.part";
-  const int fd = ::mkstemps(temporary.data(), 5);
+  std::string temporary;
+  const int fd = CreateTemporary(folder, temporary);
   if (fd < 0)
     return std::nullopt;
   const bool written = WriteAll(fd, bytes);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,6 +55,10 @@ TEST_F(FileStoreTest, TakenNamesGetTheNextFreeNumberAndNothingIsReplaced) {
   EXPECT_EQ(Read(Folder() + "140709_2.png"), "two");
   EXPECT_EQ(Read(Folder() + "140709_3.png"), std::string("th\0ree", 6));
   EXPECT_EQ(Names(), (std::vector<std::string>{"140709.png", "140709_2.png", "140709_3.png"}));
+  // A saved picture is readable by others like any new file (not private as a temp file is).
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  EXPECT_EQ(fs::status(path).permissions(), static_cast<fs::perms>(0666 & ~mask) & fs::perms::all);
 }
 
 TEST_F(FileStoreTest, FailuresLeaveNothingBehind) {

@@ -139,7 +139,9 @@ int JsonObject::Count(std::string_view path) {
 
 void JsonObject::Push(std::string_view value, std::string_view path, bool raw) {
   const std::string target = Optional(path);
-  const std::string prepare = "if(!" + target + ".map){" + target + "=[]} ";
+  // A missing or null target is replaced like any other target without "map", instead of
+  // failing on reading "map" of nothing.
+  const std::string prepare = "if(!(" + target + "&&" + target + ".map)){" + target + "=[]} ";
   if (raw) {
     Run(prepare + target + ".push(" + std::string(value) + ")");
     return;

@@ -428,56 +428,86 @@ ScriptHostFactory DefaultScriptHostFactory() {
   return [] { return ScriptHost::Create(); };
 }
 
+// Both conversions copy ASCII runs as they are (the same bytes in GBK and UTF-8) and hand only
+// the runs between them to the code-page converter, so markup-heavy texts cost little.
+
 std::string GbkToEngineText(std::string_view text) {
-  const auto units = DecodeCodePage(kCodePageGbk, text);
   std::string out;
-  if (!units)
-    return out;
-  out.reserve(units->size() + units->size() / 2);
-  for (char16_t unit : *units)
-    AppendEngineUnit(out, unit);
+  out.reserve(text.size() + text.size() / 4);
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    const size_t start = i;
+    while (i < n && static_cast<unsigned char>(text[i]) < 0x80)
+      ++i;
+    out.append(text, start, i - start);
+    if (i == n)
+      break;
+    // A byte of 0x80 or above starts a character that takes the next byte with it, so a run
+    // never splits a double-byte character, even one whose second byte is ASCII.
+    const size_t runStart = i;
+    while (i < n && static_cast<unsigned char>(text[i]) >= 0x80)
+      i += i + 1 < n ? 2 : 1;
+    const auto units = DecodeCodePage(kCodePageGbk, text.substr(runStart, i - runStart));
+    if (units) {
+      for (char16_t unit : *units)
+        AppendEngineUnit(out, unit);
+    }
+  }
   return out;
 }
 
 std::string EngineTextToGbk(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
   std::u16string units;
-  units.reserve(bytes.size());
   const size_t n = bytes.size();
   size_t i = 0;
   while (i < n) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
-    if (c < 0x80) {
-      units.push_back(c);
-      i += 1;
-    } else if (c >= 0xC2 && c < 0xE0 && i + 1 < n && IsContinuation(at(1))) {
-      units.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (at(1) & 0x3F)));
-      i += 2;
-    } else if (c >= 0xE0 && c < 0xF0 && i + 2 < n && IsContinuation(at(1)) &&
-               IsContinuation(at(2)) && (c != 0xE0 || at(1) >= 0xA0)) {
-      // Surrogate halves written as three bytes each (CESU-8) pass through as code units and
-      // are joined into a pair by the GBK encoder when they form one.
-      units.push_back(
-          static_cast<char16_t>(((c & 0x0F) << 12) | ((at(1) & 0x3F) << 6) | (at(2) & 0x3F)));
-      i += 3;
-    } else if (c >= 0xF0 && c < 0xF5 && i + 3 < n && IsContinuation(at(1)) &&
-               IsContinuation(at(2)) && IsContinuation(at(3))) {
-      const uint32_t cp =
-          ((c & 0x07u) << 18) | ((at(1) & 0x3Fu) << 12) | ((at(2) & 0x3Fu) << 6) | (at(3) & 0x3Fu);
-      if (cp >= 0x10000 && cp <= 0x10FFFF) {
-        units.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-        units.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    const size_t start = i;
+    while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80)
+      ++i;
+    out.append(bytes, start, i - start);
+    if (i == n)
+      break;
+    // A run of bytes of 0x80 and above holds whole UTF-8 sequences: ASCII never continues one.
+    size_t runEnd = i;
+    while (runEnd < n && static_cast<unsigned char>(bytes[runEnd]) >= 0x80)
+      ++runEnd;
+    units.clear();
+    while (i < runEnd) {
+      const auto c = static_cast<unsigned char>(bytes[i]);
+      auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
+      if (c >= 0xC2 && c < 0xE0 && i + 1 < runEnd && IsContinuation(at(1))) {
+        units.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (at(1) & 0x3F)));
+        i += 2;
+      } else if (c >= 0xE0 && c < 0xF0 && i + 2 < runEnd && IsContinuation(at(1)) &&
+                 IsContinuation(at(2)) && (c != 0xE0 || at(1) >= 0xA0)) {
+        // Surrogate halves written as three bytes each (CESU-8) pass through as code units and
+        // are joined into a pair by the GBK encoder when they form one.
+        units.push_back(
+            static_cast<char16_t>(((c & 0x0F) << 12) | ((at(1) & 0x3F) << 6) | (at(2) & 0x3F)));
+        i += 3;
+      } else if (c >= 0xF0 && c < 0xF5 && i + 3 < runEnd && IsContinuation(at(1)) &&
+                 IsContinuation(at(2)) && IsContinuation(at(3))) {
+        const uint32_t cp = ((c & 0x07u) << 18) | ((at(1) & 0x3Fu) << 12) | ((at(2) & 0x3Fu) << 6) |
+                            (at(3) & 0x3Fu);
+        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+          units.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+          units.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+          units.push_back(u'\uFFFD');
+        }
+        i += 4;
       } else {
         units.push_back(u'\uFFFD');
+        i += 1;
       }
-      i += 4;
-    } else {
-      units.push_back(u'\uFFFD');
-      i += 1;
     }
+    if (auto text = EncodeCodePage(kCodePageGbk, units))
+      out += *text;
   }
-  auto text = EncodeCodePage(kCodePageGbk, units);
-  return text ? std::move(*text) : std::string();
+  return out;
 }
 
 }  // namespace korvane::platform

@@ -97,7 +97,13 @@ TEST(ScriptHost, CallArgumentsAreDataNeverScript) {
 TEST(ScriptHost, TextsCrossBetweenGbkAndTheEngine) {
   EXPECT_EQ(GbkToEngineText("a中"), "a\xE4\xB8\xAD");
   EXPECT_EQ(GbkToEngineText("\x81"), "\xEF\xBF\xBD") << "invalid GBK becomes U+FFFD";
-  EXPECT_EQ(EngineTextToGbk(GbkToEngineText("文字 and ascii")), "文字 and ascii");
+  // ASCII runs are copied and the runs between them converted: a double-byte character whose
+  // second byte is ASCII (here a backslash) must not be split.
+  const char* roundTrips[] = {"文字 and ascii", "x\x95\x5Cy", "中a文b\xA1\xAF'",
+                              "\x95\x40\x95\x5C"};
+  for (const char* text : roundTrips)
+    EXPECT_EQ(EngineTextToGbk(GbkToEngineText(text)), text);
+  EXPECT_EQ(EngineTextToGbk(GbkToEngineText("ab\x81")), "ab?");
   struct Case {
     std::string engine;
     std::string gbk;

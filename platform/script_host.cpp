@@ -13,10 +13,6 @@
 namespace korvane::platform {
 namespace {
 
-// One engine may hold at most this much memory; an allocation beyond it fails, which the engine
-// turns into a script error ("alloc failed") instead of the process running out of memory.
-constexpr size_t kEngineMemoryLimit = size_t{1} << 30;
-
 // Every block the engine allocates carries this header, so the engine's memory can be counted
 // and, should the engine ever have to be abandoned mid-call, freed without its help.
 struct alignas(std::max_align_t) BlockHeader {
@@ -32,6 +28,7 @@ struct ScriptHost::Engine {
   BlockHeader* blocks = nullptr;
   size_t inUse = 0;
   size_t peak = 0;
+  size_t limit = 0;
   // Set while a guarded call runs: where the fatal-error handler returns to.
   std::jmp_buf* recovery = nullptr;
   bool retired = false;
@@ -71,7 +68,7 @@ void* EngineAlloc(void* udata, duk_size_t size) {
   auto* engine = static_cast<Engine*>(udata);
   if (size == 0)
     return nullptr;
-  if (size > kEngineMemoryLimit - engine->inUse)
+  if (size > engine->limit - engine->inUse)
     return nullptr;
   auto* block = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
   if (!block)
@@ -104,7 +101,7 @@ void* EngineRealloc(void* udata, void* ptr, duk_size_t size) {
   auto* engine = static_cast<Engine*>(udata);
   BlockHeader* block = static_cast<BlockHeader*>(ptr) - 1;
   const size_t oldSize = block->size;
-  if (size > oldSize && size - oldSize > kEngineMemoryLimit - engine->inUse)
+  if (size > oldSize && size - oldSize > engine->limit - engine->inUse)
     return nullptr;
   engine->Unlink(block);
   auto* moved = static_cast<BlockHeader*>(std::realloc(block, sizeof(BlockHeader) + size));
@@ -377,8 +374,9 @@ ScriptHost::~ScriptHost() {
   engine_->ctx = nullptr;
 }
 
-std::shared_ptr<ScriptHost> ScriptHost::Create() {
+std::shared_ptr<ScriptHost> ScriptHost::Create(size_t memoryLimit) {
   auto engine = std::make_unique<Engine>();
+  engine->limit = memoryLimit;
   engine->ctx = duk_create_heap(EngineAlloc, EngineRealloc, EngineFree, engine.get(), EngineFatal);
   if (!engine->ctx)
     return nullptr;

@@ -37,8 +37,13 @@ struct ScriptResult {
 
 class ScriptHost {
  public:
+  // One engine holds at most this much memory by default. An allocation beyond the limit fails,
+  // which the engine turns into a script error ("alloc failed") instead of the process running
+  // out of memory.
+  static constexpr size_t kDefaultMemoryLimit = size_t{1} << 30;
+
   // A new engine with an empty global scope, or nullptr when no engine can be made.
-  static std::shared_ptr<ScriptHost> Create();
+  static std::shared_ptr<ScriptHost> Create(size_t memoryLimit = kDefaultMemoryLimit);
 
   ~ScriptHost();
   ScriptHost(const ScriptHost&) = delete;

@@ -155,6 +155,17 @@ TEST(ScriptHost, AFatalEngineErrorRetiresTheEngineAndFreesIt) {
   EXPECT_GE(host->PeakMemory(), 10000u);
 }
 
+TEST(ScriptHost, TheMemoryLimitTurnsRunawayAllocationIntoAnError) {
+  auto host = ScriptHost::Create(4 << 20);
+  ASSERT_NE(host, nullptr);
+  EXPECT_FALSE(host->Eval("var s = 'x'; while (true) { s = s + s; }", ValueForm::kDiscard).ok);
+  EXPECT_FALSE(host->Eval("new Array(8 << 20).join('y')", ValueForm::kText).ok);
+  EXPECT_LE(host->PeakMemory(), 4u << 20);
+  EXPECT_TRUE(host->AddCode("s = null;"));
+  EXPECT_EQ(host->EvalNumber("[1, 2, 3].length"), 3) << "the engine keeps working";
+  EXPECT_EQ(ScriptHost::Create(1024), nullptr) << "too little memory to start an engine";
+}
+
 TEST(ScriptHost, EnginesAreIndependent) {
   auto first = NewHost();
   auto second = NewHost();

@@ -48,9 +48,18 @@ bool BytesEqual(std::string_view a, std::string_view b, bool ignoreCase) {
     return false;
   if (!ignoreCase)
     return a == b;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(static_cast<unsigned char>(a[i])) != Lower(static_cast<unsigned char>(b[i]))) {
-      return false;
+  // Characters are read from `a`: a double-byte character compares byte for byte, so the trail
+  // byte of one (which may be an ASCII letter) is never folded.
+  for (size_t i = 0; i < a.size();) {
+    if (CharLength(a, i) == 2) {
+      if (a.compare(i, 2, b, i, 2) != 0)
+        return false;
+      i += 2;
+    } else {
+      if (Lower(static_cast<unsigned char>(a[i])) != Lower(static_cast<unsigned char>(b[i]))) {
+        return false;
+      }
+      ++i;
     }
   }
   return true;
@@ -58,8 +67,9 @@ bool BytesEqual(std::string_view a, std::string_view b, bool ignoreCase) {
 
 std::string AsciiLower(std::string_view text) {
   std::string out(text);
-  for (char& c : out)
-    c = static_cast<char>(Lower(static_cast<unsigned char>(c)));
+  for (size_t i = 0; i < out.size(); i += CharLength(text, i)) {
+    out[i] = static_cast<char>(Lower(static_cast<unsigned char>(out[i])));
+  }
   return out;
 }
 

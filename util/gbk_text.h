@@ -35,10 +35,12 @@ size_t FindFromBoundary(std::string_view text, std::string_view needle, size_t f
 size_t Find(std::string_view text, std::string_view needle, size_t from = 0,
             bool ignoreCase = false);
 
-// True when `a` and `b` are equal, ignoring the case of ASCII letters when `ignoreCase`.
+// True when `a` and `b` are equal, ignoring the case of ASCII letters when `ignoreCase`. The
+// trail byte of a double-byte character (read from `a`) always compares exactly.
 bool BytesEqual(std::string_view a, std::string_view b, bool ignoreCase);
 
-// ASCII letters A-Z to a-z; every other byte unchanged.
+// ASCII letters A-Z to a-z; every other byte, and the trail byte of a double-byte character,
+// unchanged.
 std::string AsciiLower(std::string_view text);
 
 // Removes ASCII spaces and full-width spaces (A1 A1, only where a character begins) at both ends.

@@ -40,6 +40,13 @@ TEST(GbkText, TrimRemovesAsciiAndFullWidthSpacesOnly) {
 
 TEST(GbkText, AsciiLowerLeavesDoubleByteCharactersAlone) {
   EXPECT_EQ(AsciiLower("AbC\xD6\xD0Z"), "abc\xD6\xD0z");
+  EXPECT_EQ(AsciiLower(kTrailA + "A"), kTrailA + "a");  // the trail byte A is not a letter
+}
+
+TEST(GbkText, CaseInsensitiveComparisonLeavesTrailBytesExact) {
+  EXPECT_TRUE(BytesEqual("aB" + kTrailA, "Ab" + kTrailA, true));
+  EXPECT_FALSE(BytesEqual(kTrailA, "\xB0\x61", true));  // two different characters
+  EXPECT_EQ(Find("x\xB0\x61", kTrailA, 0, true), npos);
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+// The program's options. With none it talks to the services' own hosts; the options point it at
+// other ones (the local stand-ins, a self-hosted converter) and at a CA file for HTTPS.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "pipeline/conversion_context.h"
+
+namespace korvane {
+
+struct CommandLine {
+  ServiceEndpoints endpoints;
+  std::string caFile;  // empty: the system's trusted CAs
+  std::string error;   // not empty when the arguments cannot be used
+};
+
+// Reads `--icon-library URL`, `--converter URL` and `--ca-file PEM` (also as `--name=value`).
+// URLs must start with http:// or https://; a trailing slash is dropped. Any other argument is
+// an error.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// One line per option, for the error message.
+std::string CommandLineUsage();
+
+}  // namespace korvane

@@ -1,0 +1,438 @@
+#include "platform/http_transfer.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include "platform/http_trust.h"
+
+namespace korvane::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void GlobalInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The process-wide cookie store of the calls that leave cookies to the platform.
+class SharedCookies {
+ public:
+  static CURLSH* Handle() {
+    static SharedCookies store;
+    return store.share_;
+  }
+
+ private:
+  SharedCookies() {
+    share_ = curl_share_init();
+    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &Lock);
+    curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
+    curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+  }
+  ~SharedCookies() { curl_share_cleanup(share_); }
+
+  static void Lock(CURL*, curl_lock_data, curl_lock_access, void* self) {
+    static_cast<SharedCookies*>(self)->mutex_.lock();
+  }
+  static void Unlock(CURL*, curl_lock_data, void* self) {
+    static_cast<SharedCookies*>(self)->mutex_.unlock();
+  }
+
+  CURLSH* share_ = nullptr;
+  std::mutex mutex_;
+};
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size())
+    return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    if (lower(text[i]) != lower(prefix[i]))
+      return false;
+  }
+  return true;
+}
+
+bool IsRedirectCode(long code) {
+  return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+}
+
+}  // namespace
+
+struct Transfer::State {
+  CURL* easy = nullptr;
+  CURLM* multi = nullptr;
+  curl_slist* headers = nullptr;
+  std::optional<std::stop_callback<std::function<void()>>> stopWake;
+  std::stop_token stop;
+  std::atomic<bool> stopped{false};
+
+  bool follow = true;
+  size_t bodySize = 0;
+  Clock::duration idle{};
+  Clock::time_point lastActivity{};
+  bool connected = false;
+  bool uploadDone = false;
+  bool anyHeader = false;
+  bool done = false;
+  CURLcode result = CURLE_OK;
+
+  std::string building;  // the response header block being received
+  long buildingCode = 0;
+  bool buildingLocation = false;
+  std::string complete;  // the last complete response header block
+  bool responseReady = false;
+
+  std::string pending;  // body bytes not yet taken
+  size_t pendingOffset = 0;
+  bool dataSeen = false;
+
+  void Touch() { lastActivity = Clock::now(); }
+
+  static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
+    auto& s = *static_cast<State*>(self);
+    const size_t length = size * count;
+    std::string_view line(data, length);
+    s.Touch();
+    s.anyHeader = true;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+      line.remove_suffix(1);
+    if (StartsWithNoCase(line, "HTTP/")) {
+      s.building.clear();
+      s.buildingLocation = false;
+      s.buildingCode = 0;
+      const size_t space = line.find(' ');
+      if (space != std::string_view::npos)
+        s.buildingCode = std::atol(std::string(line.substr(space + 1, 3)).c_str());
+    }
+    if (StartsWithNoCase(line, "Location:"))
+      s.buildingLocation = true;
+    s.building.append(line);
+    s.building.append("\r\n");
+    if (line.empty()) {
+      if (s.buildingCode >= 100 && s.buildingCode < 200) {
+        s.building.clear();  // an interim response: the real one follows
+      } else {
+        s.complete = std::move(s.building);
+        s.building.clear();
+        if (!(s.follow && s.buildingLocation && IsRedirectCode(s.buildingCode)))
+          s.responseReady = true;
+      }
+    }
+    return length;
+  }
+
+  static size_t OnBody(char* data, size_t size, size_t count, void* self) {
+    auto& s = *static_cast<State*>(self);
+    s.Touch();
+    s.dataSeen = true;
+    s.responseReady = true;
+    s.pending.append(data, size * count);
+    return size * count;
+  }
+
+  static int OnPrerequest(void* self, char*, char*, int, int) {
+    auto& s = *static_cast<State*>(self);
+    s.connected = true;
+    s.Touch();
+    if (s.bodySize == 0)
+      s.uploadDone = true;
+    return CURL_PREREQFUNC_OK;
+  }
+
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
+    auto& s = *static_cast<State*>(self);
+    if (s.stop.stop_requested())
+      return 1;
+    if (s.connected && static_cast<size_t>(ulnow) >= s.bodySize)
+      s.uploadDone = true;
+    return 0;
+  }
+};
+
+Transfer::Transfer(TransferSettings settings)
+    : settings_(std::move(settings)), state_(std::make_unique<State>()) {}
+
+Transfer::~Transfer() {
+  State& s = *state_;
+  s.stopWake.reset();  // waits for a wake-up running on another thread
+  if (s.multi && s.easy)
+    curl_multi_remove_handle(s.multi, s.easy);
+  if (s.easy)
+    curl_easy_cleanup(s.easy);
+  if (s.multi)
+    curl_multi_cleanup(s.multi);
+  curl_slist_free_all(s.headers);
+}
+
+bool Transfer::Stopped() const {
+  return state_->stopped;
+}
+
+bool Transfer::Send(std::stop_token stop) {
+  GlobalInit();
+  State& s = *state_;
+  s.stop = stop;
+  if (stop.stop_requested()) {
+    s.stopped = true;
+    return false;
+  }
+  s.easy = curl_easy_init();
+  s.multi = curl_multi_init();
+  if (!s.easy || !s.multi)
+    return false;
+  CURL* e = s.easy;
+  const TransferSettings& t = settings_;
+  s.follow = t.followRedirects;
+  s.bodySize = t.body.size();
+  s.idle = t.idleTimeout;
+
+  bool ok = curl_easy_setopt(e, CURLOPT_URL, t.url.c_str()) == CURLE_OK;
+  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+  // A secure request is never redirected to plain http.
+  const char* redirectProtocols = StartsWithNoCase(t.url, "https:") ? "https"
+                                  : t.allowRedirectToHttps          ? "http,https"
+                                                                    : "http";
+  curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, redirectProtocols);
+  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L);
+  curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, t.followRedirects ? 1L : 0L);
+  curl_easy_setopt(e, CURLOPT_MAXREDIRS, t.maxRedirects);
+  curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connectTimeout.count()));
+
+  // Verification is never switched off; an extra CA file adds to the system's directory.
+  curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+  const std::string ca = TrustedCaFile();
+  if (!ca.empty()) {
+    curl_easy_setopt(e, CURLOPT_CAINFO, ca.c_str());
+    std::error_code error;
+    if (std::filesystem::is_directory("/etc/ssl/certs", error))
+      curl_easy_setopt(e, CURLOPT_CAPATH, "/etc/ssl/certs");
+  }
+
+  curl_easy_setopt(e, CURLOPT_PROXY, t.proxy.c_str());  // "" also keeps the environment out
+  if (!t.proxy.empty() && !t.proxyUser.empty() && !t.proxyPassword.empty()) {
+    curl_easy_setopt(e, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, t.proxyUser.c_str());
+    curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, t.proxyPassword.c_str());
+  }
+  if (!t.user.empty() && !t.password.empty()) {
+    curl_easy_setopt(e, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(e, CURLOPT_USERNAME, t.user.c_str());
+    curl_easy_setopt(e, CURLOPT_PASSWORD, t.password.c_str());
+  }
+  if (t.sharedCookies) {
+    curl_easy_setopt(e, CURLOPT_SHARE, SharedCookies::Handle());
+    curl_easy_setopt(e, CURLOPT_COOKIEFILE, "");
+  }
+  if (!t.userAgent.empty())
+    curl_easy_setopt(e, CURLOPT_USERAGENT, t.userAgent.c_str());
+
+  // The verb and body. POST keeps libcurl's switch to GET on a 301/302/303 redirect; any other
+  // verb that carries a body is sent as it was asked for.
+  if (t.verb == "HEAD") {
+    curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+    s.bodySize = 0;
+  } else if (t.verb == "POST") {
+    curl_easy_setopt(e, CURLOPT_POST, 1L);
+  } else if (t.verb == "GET" && t.body.empty()) {
+    curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+  } else {
+    curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, t.verb.c_str());
+  }
+  if (t.verb != "HEAD" && (t.verb != "GET" || !t.body.empty())) {
+    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t.body.size()));
+    curl_easy_setopt(e, CURLOPT_POSTFIELDS, t.body.data());
+  }
+
+  // Exactly the caller's lines; libcurl's own Accept, Expect and Content-Type stay out.
+  for (const std::string& line : t.headerLines)
+    s.headers = curl_slist_append(s.headers, line.c_str());
+  for (const char* removal : {"Accept:", "Expect:", "Content-Type:"})
+    s.headers = curl_slist_append(s.headers, removal);
+  curl_easy_setopt(e, CURLOPT_HTTPHEADER, s.headers);
+
+  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &State::OnHeader);
+  curl_easy_setopt(e, CURLOPT_HEADERDATA, &s);
+  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &State::OnBody);
+  curl_easy_setopt(e, CURLOPT_WRITEDATA, &s);
+  curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &State::OnPrerequest);
+  curl_easy_setopt(e, CURLOPT_PREREQDATA, &s);
+  curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &State::OnProgress);
+  curl_easy_setopt(e, CURLOPT_XFERINFODATA, &s);
+  if (!ok || curl_multi_add_handle(s.multi, e) != CURLM_OK)
+    return false;
+
+  CURLM* multi = s.multi;
+  s.stopWake.emplace(stop, std::function<void()>([multi] { curl_multi_wakeup(multi); }));
+  s.Touch();
+  return Drive([](const State& st) { return st.uploadDone || st.anyHeader; }) &&
+         (s.uploadDone || s.anyHeader);
+}
+
+bool Transfer::WaitForResponse() {
+  State& s = *state_;
+  if (!s.easy)
+    return false;
+  Drive([](const State& st) { return st.responseReady; });
+  return s.responseReady && !s.complete.empty();
+}
+
+const std::string& Transfer::HeaderBlock() const {
+  return state_->complete;
+}
+
+size_t Transfer::WaitForData(bool& failed) {
+  State& s = *state_;
+  failed = false;
+  if (!s.easy) {
+    failed = true;
+    return 0;
+  }
+  Drive([](const State& st) { return st.pending.size() > st.pendingOffset; });
+  const size_t buffered = s.pending.size() - s.pendingOffset;
+  if (buffered == 0)
+    failed = !s.done || s.result != CURLE_OK;
+  return buffered;
+}
+
+size_t Transfer::Take(char* out, size_t size) {
+  State& s = *state_;
+  const size_t n = std::min(size, s.pending.size() - s.pendingOffset);
+  std::memcpy(out, s.pending.data() + s.pendingOffset, n);
+  s.pendingOffset += n;
+  if (s.pendingOffset == s.pending.size()) {
+    s.pending.clear();
+    s.pendingOffset = 0;
+  }
+  return n;
+}
+
+// Runs libcurl until `ready` holds or the exchange ends. Returns false when it ended in failure
+// (including a stop or an idle timeout) before `ready` held.
+bool Transfer::Drive(bool (*ready)(const State&)) {
+  State& s = *state_;
+  while (!ready(s) && !s.done) {
+    if (s.stop.stop_requested()) {
+      s.stopped = true;
+      s.done = true;
+      s.result = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
+    if (s.connected && Clock::now() - s.lastActivity > s.idle) {
+      s.done = true;
+      s.result = CURLE_OPERATION_TIMEDOUT;
+      break;
+    }
+    int running = 0;
+    if (curl_multi_perform(s.multi, &running) != CURLM_OK) {
+      s.done = true;
+      s.result = CURLE_FAILED_INIT;
+      break;
+    }
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(s.multi, &queued)) {
+      if (message->msg == CURLMSG_DONE) {
+        s.done = true;
+        s.result = message->data.result;
+      }
+    }
+    if (ready(s) || s.done)
+      break;
+    auto wait = std::chrono::milliseconds(1000);
+    if (s.connected) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          s.idle - (Clock::now() - s.lastActivity));
+      wait = std::clamp(left + std::chrono::milliseconds(1), std::chrono::milliseconds(1), wait);
+    }
+    curl_multi_poll(s.multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
+  }
+  if (s.done && s.result == CURLE_ABORTED_BY_CALLBACK && s.stop.stop_requested())
+    s.stopped = true;
+  return ready(s) || (s.done && s.result == CURLE_OK);
+}
+
+std::string ProxyForScheme(std::string_view proxyList, std::string_view scheme) {
+  std::string generic;
+  size_t pos = 0;
+  while (pos < proxyList.size()) {
+    size_t end = proxyList.find_first_of("; ", pos);
+    if (end == std::string_view::npos)
+      end = proxyList.size();
+    const std::string_view entry = proxyList.substr(pos, end - pos);
+    pos = end + 1;
+    if (entry.empty())
+      continue;
+    const size_t equals = entry.find('=');
+    if (equals == std::string_view::npos) {
+      if (generic.empty())
+        generic = std::string(entry);
+    } else if (equals == scheme.size() && StartsWithNoCase(entry, scheme)) {
+      return std::string(entry.substr(equals + 1));
+    }
+  }
+  return generic;
+}
+
+bool HasLineBreakOrNul(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool SplitHeaderLines(std::string_view block, std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  size_t pos = 0;
+  while (pos <= block.size()) {
+    size_t end = block.find("\r\n", pos);
+    if (end == std::string_view::npos)
+      end = block.size();
+    const std::string_view line = block.substr(pos, end - pos);
+    pos = end + 2;
+    if (line.empty())
+      continue;
+    const size_t colon = line.find(':');
+    if (colon == 0 || colon == std::string_view::npos || HasLineBreakOrNul(line))
+      return false;
+    for (const char c : line.substr(0, colon)) {
+      const auto b = static_cast<unsigned char>(c);
+      if (b <= 0x20 || b == 0x7F)
+        return false;
+    }
+    out.emplace_back(line);
+  }
+  lines.insert(lines.end(), out.begin(), out.end());
+  return true;
+}
+
+std::string EscapeRequestTarget(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b <= 0x20 || b >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr) {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace korvane::platform

@@ -1,0 +1,66 @@
+#include "pipeline/wait_pumping.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <limits>
+#include <thread>
+
+namespace korvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+TEST(WaitPumping, DueTimeFollowsTheUnitTable) {
+  struct Case {
+    std::optional<std::int32_t> interval, unit;
+    std::int64_t expected;
+  };
+  const Case cases[] = {
+      {1000, std::nullopt, -10000000},  // the program's one call: a second
+      {1000, 0, -10000000},
+      {2, 1, -20000000},
+      {1, 2, -600000000},
+      {1, 3, -36000000000},
+      {3, 250, -7500000},  // any other unit: that many milliseconds
+      {0, 1, 0},
+      {std::nullopt, std::nullopt, 0},
+      {-5, 0, 50000},  // negative interval: positive due time, long past
+      {std::numeric_limits<std::int32_t>::max(), 3, std::numeric_limits<std::int64_t>::min()},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WaitDueTime(c.interval, c.unit), c.expected)
+        << c.interval.value_or(-999) << " / " << c.unit.value_or(-999);
+  }
+}
+
+TEST(WaitPumping, ZeroNegativeAndOmittedIntervalsReturnAtOnce) {
+  const auto begin = Clock::now();
+  EXPECT_TRUE(WaitPumping(0));
+  EXPECT_TRUE(WaitPumping(-1000, 1));
+  EXPECT_TRUE(WaitPumping());
+  EXPECT_LT(Clock::now() - begin, std::chrono::seconds(1));
+}
+
+TEST(WaitPumping, WaitsTheScaledLength) {
+  // A second scaled down to 20 ms: the wait lasts at least that long.
+  const auto begin = Clock::now();
+  EXPECT_TRUE(WaitPumping(1000, std::nullopt, {}, 0.02));
+  EXPECT_GE(Clock::now() - begin, std::chrono::milliseconds(20));
+}
+
+TEST(WaitPumping, StopRequestEndsAnHourLongWait) {
+  std::stop_source source;
+  const auto begin = Clock::now();
+  std::jthread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    source.request_stop();
+  });
+  EXPECT_TRUE(WaitPumping(1, 3, source.get_token()));
+  EXPECT_LT(Clock::now() - begin, std::chrono::minutes(1));
+  // Already stopped: no wait at all.
+  EXPECT_TRUE(WaitPumping(1, 3, source.get_token()));
+}
+
+}  // namespace
+}  // namespace korvane

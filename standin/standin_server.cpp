@@ -559,6 +559,12 @@ struct StandinServer::Impl {
     server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     server.set_keep_alive_max_count(100);
     server.set_read_timeout(std::chrono::seconds(10));
+    // httplib's default also sets SO_REUSEPORT, which lets a second stand-in bind a port that is
+    // taken and share its connections; a taken port must be an error instead.
+    server.set_socket_options([](socket_t sock) {
+      int yes = 1;
+      setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_write_timeout(std::chrono::seconds(10));
   }
 
@@ -615,6 +621,11 @@ struct StandinServer::Impl {
     servicePort = Bind(*converter, options.servicePort, "converter");
     libraryThread = std::thread([this] { library.listen_after_bind(); });
     converterThread = std::thread([this] { converter->listen_after_bind(); });
+    // stop() does nothing to a server whose loop has not begun yet, so a server stopped at once
+    // would serve on forever: wait until both loops run.
+    while (!library.is_running() || !converter->is_running()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
 
   static int Bind(httplib::Server& server, int port, const char* what) {

@@ -108,21 +108,6 @@ std::string HtmlEscape(std::string_view s) {
   return out;
 }
 
-// The tool's documents carry a backslash before the closing quote of each attribute value (they
-// are cut out of JSON string literals). The service takes its input through a slash-stripping
-// step, so it reads `\"` as `"`; without that no attribute of such a document would parse.
-std::string StripQuoteEscapes(std::string_view svg) {
-  std::string out;
-  out.reserve(svg.size());
-  for (size_t i = 0; i < svg.size(); ++i) {
-    if (svg[i] == '\\' && i + 1 < svg.size() && (svg[i + 1] == '"' || svg[i + 1] == '\'')) {
-      continue;
-    }
-    out += svg[i];
-  }
-  return out;
-}
-
 void JsonError(httplib::Response& res, int status, std::string_view message) {
   res.status = status;
   res.set_content(
@@ -445,7 +430,7 @@ struct StandinServer::Impl {
       svg = uploads[key].svg;
     }
     // Render outside the lock: conversions of different documents run side by side.
-    RenderResult rendered = RenderSvgToPng(StripQuoteEscapes(svg), b.size);
+    RenderResult rendered = RenderSvgToPng(svg, b.size);
     {
       std::lock_guard lock(mutex);
       auto it = uploads.find(key);

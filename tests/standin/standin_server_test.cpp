@@ -23,8 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::kUploadContentType;
 
-// A green square over the middle of the icon, in the form the tool cuts it out of the markup.
-const std::string kPathRun = "\"M256 256H768V768H256Z\\\" fill=\"#00ff00\\\"></path>";
+// A green square over the middle of the icon, as the tool cuts it out of the markup.
+const std::string kPathRun = "\"M256 256H768V768H256Z\" fill=\"#00ff00\"></path>";
 
 std::string Random(const std::string& alphabet, size_t n) {
   static thread_local std::mt19937 rng(std::random_device{}());

@@ -11,9 +11,9 @@ std::string ToolDocument(const std::string& pathRun, const std::string& viewBox)
          "<!DOCTYPE svg PUBLIC \"-//W3C//DTD SVG 1.1//EN\" \r\n"
          "\"http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd\">\r\n"
          "\r\n"
-         "<svg width=\"100%\" height=\"100%\" class=\"icon\\\" viewBox=\"" +
+         "<svg width=\"100%\" height=\"100%\" class=\"icon\" viewBox=\"" +
          viewBox +
-         "\\\" version=\"1.1\\\" xmlns=\"http://www.w3.org/2000/svg\">\r\n"
+         "\" version=\"1.1\" xmlns=\"http://www.w3.org/2000/svg\">\r\n"
          "\r\n"
          "<path d=" +
          pathRun +

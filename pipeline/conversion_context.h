@@ -26,6 +26,8 @@ struct ConversionContext {
   ServiceEndpoints endpoints;
   // Stretches the one-second pause between status polls (1.0: real time; tests shrink it).
   double waitScale = 1.0;
+  // Timeout of each request in seconds; 0 keeps the request routines' own (30 s).
+  int requestTimeoutSeconds = 0;
 };
 
 // The collections page that the window opens in the browser.

@@ -1,0 +1,57 @@
+#include "platform/http_download.h"
+
+#include "platform/http_transfer.h"
+
+namespace korvane::platform {
+namespace {
+
+// The status code of the first line of a response header block, or 0.
+int StatusCode(std::string_view headerBlock) {
+  const size_t space = headerBlock.find(' ');
+  if (space == std::string_view::npos)
+    return 0;
+  int code = 0;
+  for (size_t i = space + 1; i < headerBlock.size() && i < space + 4; ++i) {
+    const char c = headerBlock[i];
+    if (c < '0' || c > '9')
+      return 0;
+    code = code * 10 + (c - '0');
+  }
+  return code;
+}
+
+}  // namespace
+
+Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSeconds) {
+  if (url.empty() || HasLineBreakOrNul(url))
+    return {};
+  TransferSettings settings;
+  settings.url = EscapeRequestTarget(url);
+  settings.verb = "GET";
+  if (timeoutSeconds > 0) {
+    settings.connectTimeout = std::chrono::seconds(timeoutSeconds);
+    settings.idleTimeout = std::chrono::seconds(timeoutSeconds);
+  }
+  Transfer transfer(std::move(settings));
+  if (!transfer.Send(stop) || !transfer.WaitForResponse())
+    return {};
+  const int status = StatusCode(transfer.HeaderBlock());
+  if (status < 200 || status > 299)
+    return {};
+  Bytes body;
+  char chunk[16384];
+  for (;;) {
+    bool failed = false;
+    const size_t available = transfer.WaitForData(failed);
+    if (available == 0) {
+      if (failed)
+        return {};
+      break;
+    }
+    while (const size_t taken = transfer.Take(chunk, sizeof chunk))
+      body.append(chunk, taken);
+  }
+  return body;
+}
+
+}  // namespace korvane::platform

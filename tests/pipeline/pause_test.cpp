@@ -1,0 +1,62 @@
+// Pause in the middle of a run, at random moments: the worker stops at once, shows nothing more,
+// sends nothing more and leaves no partial or temporary file behind.
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "pipeline_fixture.h"
+
+namespace korvane::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using PauseTest = PipelineTest;
+
+bool IsCompletePng(const std::string& bytes) {
+  static const std::string kSignature("\x89PNG\r\n\x1A\n", 8);
+  static const std::string kEnd("IEND\xAE\x42\x60\x82", 8);
+  return bytes.size() > 16 && bytes.compare(0, 8, kSignature) == 0 &&
+         bytes.compare(bytes.size() - 8, 8, kEnd) == 0;
+}
+
+TEST_F(PauseTest, StoppingAtRandomMomentsLeavesNothingHalfDone) {
+  std::mt19937 random(20261211);
+  std::uniform_int_distribution<int> delayMicroseconds(0, 60000);
+  Server().SetPolls(1);
+  Clock::duration slowestStop{};
+  for (int run = 0; run < 100; ++run) {
+    SCOPED_TRACE(run);
+    AppState state;
+    RecordingUi ui("90001", FolderText());
+    std::stop_source stop;
+    const auto requestsBefore = Server().RequestLog().size();
+    std::jthread worker([&] { Run(ui, state, stop.get_token()); });
+
+    std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
+    // Pause: the stop request, then the cancel text; the window never waits for the worker.
+    const auto pressed = Clock::now();
+    const auto pressedWall = std::chrono::system_clock::now();
+    stop.request_stop();
+    ui.Cancel("已经取消转换.");
+    worker.join();
+    slowestStop = std::max(slowestStop, Clock::now() - pressed);
+
+    EXPECT_TRUE(ui.LateEvents().empty());
+    // Requests already on their way may arrive just after the press; none may start later.
+    const auto log = Server().RequestLog();
+    for (size_t i = requestsBefore; i < log.size(); ++i) {
+      EXPECT_LT(log[i].time, pressedWall + std::chrono::milliseconds(50)) << log[i].target;
+    }
+    for (const auto& name : FolderNames()) {
+      EXPECT_TRUE(name.ends_with(".png")) << name;
+      EXPECT_TRUE(IsCompletePng(ReadFile(folder_ / name))) << name;
+    }
+  }
+  std::printf("slowest stop of 100: %.1f ms\n",
+              std::chrono::duration<double, std::milli>(slowestStop).count());
+  // Generous against slow sanitizer builds; the figure printed above is the one that matters.
+  EXPECT_LT(slowestStop, std::chrono::seconds(2));
+}
+
+}  // namespace
+}  // namespace korvane::testing

@@ -1,0 +1,25 @@
+// The headless front end's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+struct CliOptions {
+  std::string id = "12527";  // as typed, UTF-8
+  std::string folder;        // UTF-8, ends with '/'
+  std::string iconLibrary;   // empty: the tool's default
+  std::string converter;     // empty: the tool's default
+  std::string caFile;        // empty: the system's CAs only
+  bool help = false;
+};
+
+// Parses the arguments after the program name. Returns nullopt and sets `error` for bad usage.
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
+
+// The usage text.
+std::string CliUsage();
+
+}  // namespace korvane

@@ -5,17 +5,6 @@
 #include "platform/code_page.h"
 
 namespace korvane {
-namespace {
-
-std::string GbkToUtf8(std::string_view text) {
-  const auto units = platform::DecodeCodePage(platform::kCodePageGbk, text);
-  if (!units)
-    return {};
-  return platform::EncodeCodePage(platform::kCodePageUtf8, *units).value_or(std::string());
-}
-
-}  // namespace
-
 ConsoleUi::ConsoleUi(std::FILE* out, std::FILE* err, bool showBar, std::string collectionId,
                      std::string folder, std::stop_token stop)
     : out_(out),
@@ -89,7 +78,7 @@ int ConsoleUi::MessageCount() const {
 
 void ConsoleUi::PrintLine(std::FILE* stream, std::string_view gbkText) {
   ClearBar();
-  const std::string line = GbkToUtf8(gbkText);
+  const std::string line = platform::GbkToUtf8(gbkText);
   std::fwrite(line.data(), 1, line.size(), stream);
   std::fputc('\n', stream);
   std::fflush(stream);

@@ -41,14 +41,6 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
   return ReplaceBatch(text, std::nullopt, 1, true, find, by);
 }
 
-// The document travels as an SVG file, which is UTF-8 when it declares no encoding.
-std::string GbkToUtf8(std::string_view text) {
-  const auto units = platform::DecodeCodePage(platform::kCodePageGbk, text);
-  if (!units)
-    return {};
-  return platform::EncodeCodePage(platform::kCodePageUtf8, *units).value_or(std::string());
-}
-
 class ServiceRun {
  public:
   explicit ServiceRun(ConversionContext& context)
@@ -61,7 +53,9 @@ class ServiceRun {
     pageToken_ = RandomLetters(16);
     state_.uploadId = "o_" + RandomLetters(28);
     const std::string fileName = state_.iconTimeText + ".svg";
-    const std::string body = GbkToUtf8(FillUploadBody(fileName, state_.uploadId, state_.svgText));
+    // The document travels as an SVG file, which is UTF-8 when it declares no encoding.
+    const std::string body =
+        platform::GbkToUtf8(FillUploadBody(fileName, state_.uploadId, state_.svgText));
 
     if (!Caption("正在上传svg代码"))
       return ConversionOutcome::kCancelled;

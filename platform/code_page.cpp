@@ -152,6 +152,13 @@ std::optional<std::string> EncodeCodePage(unsigned codePage, std::u16string_view
   return EncodeCharset(charset, units);
 }
 
+std::string RecodeText(std::string_view text, unsigned from, unsigned to) {
+  const auto units = DecodeCodePage(from, text);
+  if (!units)
+    return {};
+  return EncodeCodePage(to, *units).value_or(std::string());
+}
+
 std::string Utf16ToBytes(std::u16string_view units) {
   std::string bytes;
   bytes.resize(units.size() * 2);

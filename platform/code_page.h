@@ -31,6 +31,18 @@ std::optional<std::string> EncodeCharset(std::string_view charset, std::u16strin
 std::optional<std::u16string> DecodeCodePage(unsigned codePage, std::string_view bytes);
 std::optional<std::string> EncodeCodePage(unsigned codePage, std::u16string_view units);
 
+// Text in code page `from` re-encoded into code page `to`, with the replacements above; empty when
+// either code page is not mapped.
+std::string RecodeText(std::string_view text, unsigned from, unsigned to);
+
+// The program's text (GBK) as UTF-8 for file names, consoles and files, and back.
+inline std::string GbkToUtf8(std::string_view text) {
+  return RecodeText(text, kCodePageGbk, kCodePageUtf8);
+}
+inline std::string Utf8ToGbk(std::string_view text) {
+  return RecodeText(text, kCodePageUtf8, kCodePageGbk);
+}
+
 // UTF-16 code units as little-endian bytes, and back (a trailing odd byte is dropped).
 std::string Utf16ToBytes(std::u16string_view units);
 std::u16string BytesToUtf16(std::string_view bytes);

@@ -14,20 +14,6 @@ namespace {
 
 constexpr int kMaxAttempts = 10000;
 
-std::string GbkToUtf8(std::string_view text) {
-  const auto units = DecodeCodePage(kCodePageGbk, text);
-  if (!units)
-    return {};
-  return EncodeCodePage(kCodePageUtf8, *units).value_or(std::string());
-}
-
-std::string Utf8ToGbk(std::string_view text) {
-  const auto units = DecodeCodePage(kCodePageUtf8, text);
-  if (!units)
-    return {};
-  return EncodeCodePage(kCodePageGbk, *units).value_or(std::string());
-}
-
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());

@@ -48,14 +48,6 @@ WinHttpHandle ToHandle(HandleObject* object) {
   return reinterpret_cast<WinHttpHandle>(object);
 }
 
-// The program's text (GBK) as UTF-8, the form libcurl puts on the wire for names and paths.
-std::string GbkToUtf8(std::string_view text) {
-  const auto units = DecodeCharset("CP936", text);
-  if (!units)
-    return std::string(text);
-  return EncodeCharset("UTF-8", *units).value_or(std::string(text));
-}
-
 bool ParsePort(std::string_view digits, int& port) {
   if (digits.empty() || digits.size() > 5)
     return false;

@@ -108,8 +108,7 @@ TEST_F(ConversionRunTest, SavedPicturesEqualTheRenderersOwnPictureOfEachDocument
   for (const auto& collection : {samples::kSeveralPaths, samples::kTwoSvgElements,
                                  samples::kChineseText, samples::kNoVersion}) {
     SCOPED_TRACE(std::string(collection.id));
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
+    EmptyFolder();
     AppState state;
     RecordingUi ui(std::string(collection.id), FolderText());
     const RunSummary summary = Run(ui, state);
@@ -324,8 +323,7 @@ TEST_F(ConversionRunTest, EveryServiceFaultEndsInACountedFailureAndWritesNothing
 TEST_F(ConversionRunTest, OddButValidRepliesStillSave) {
   for (const Mode mode : {Mode::kUnicodeEscapes, Mode::kSlowDrip}) {
     SCOPED_TRACE(std::string(standin::ModeName(mode)));
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
+    EmptyFolder();
     Server().SetMode(mode, mode == Mode::kSlowDrip ? unsigned{standin::kStatusEndpoint} : 0u);
     AppState state;
     RecordingUi ui("90005", FolderText());
@@ -337,8 +335,7 @@ TEST_F(ConversionRunTest, OddButValidRepliesStillSave) {
 TEST_F(ConversionRunTest, LargeAndMultiLineMarkupConverts) {
   for (const auto& collection : {samples::kLargePath, samples::kLineBreak, samples::kBrokenSvg}) {
     SCOPED_TRACE(std::string(collection.id));
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
+    EmptyFolder();
     AppState state;
     RecordingUi ui(std::string(collection.id), FolderText());
     const RunSummary summary = Run(ui, state);

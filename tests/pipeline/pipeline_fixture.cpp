@@ -31,6 +31,10 @@ void PipelineTest::SetUp() {
   folder_ =
       fs::temp_directory_path() / ("korvane-pipeline-" + std::to_string(::getpid()) + "-" +
                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  EmptyFolder();
+}
+
+void PipelineTest::EmptyFolder() {
   fs::remove_all(folder_);
   fs::create_directories(folder_);
 }

@@ -31,6 +31,9 @@ class PipelineTest : public ::testing::Test {
   // and returns what it reported. `state` carries failureCount across runs.
   RunSummary Run(RecordingUi& ui, AppState& state, std::stop_token stop = {});
 
+  // Makes the download folder empty again, for a test that runs several cases.
+  void EmptyFolder();
+
   // The names in the download folder, sorted.
   std::vector<std::string> FolderNames() const;
 

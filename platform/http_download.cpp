@@ -40,17 +40,12 @@ Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSecond
     return {};
   Bytes body;
   char chunk[16384];
-  for (;;) {
-    bool failed = false;
-    const size_t available = transfer.WaitForData(failed);
-    if (available == 0) {
-      if (failed)
-        return {};
-      break;
-    }
-    while (const size_t taken = transfer.Take(chunk, sizeof chunk))
-      body.append(chunk, taken);
-  }
+  size_t read = 0;
+  do {
+    if (!transfer.Read(chunk, sizeof chunk, read))
+      return {};
+    body.append(chunk, read);
+  } while (read > 0);
   return body;
 }
 

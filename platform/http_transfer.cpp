@@ -323,6 +323,15 @@ size_t Transfer::Take(char* out, size_t size) {
   return n;
 }
 
+bool Transfer::Read(char* out, size_t size, size_t& read) {
+  read = 0;
+  bool failed = false;
+  if (WaitForData(failed) == 0)
+    return !failed;
+  read = Take(out, size);
+  return true;
+}
+
 // Runs libcurl until `ready` holds or the exchange ends. Returns false when it ended in failure
 // (including a stop or an idle timeout) before `ready` held.
 bool Transfer::Drive(bool (*ready)(const State&)) {

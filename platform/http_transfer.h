@@ -55,6 +55,10 @@ class Transfer {
   // Moves up to `size` buffered body bytes to `out`; returns how many.
   size_t Take(char* out, size_t size);
 
+  // Waits for body bytes and moves up to `size` of them to `out`: true with `read` 0 once the
+  // body is complete, false when the exchange broke off (closed early, timed out, stopped).
+  bool Read(char* out, size_t size, size_t& read);
+
   // The last complete response header block received (status line, header lines each ending in
   // CR LF, and the empty line), line ends made CR LF. Empty when none arrived.
   const std::string& HeaderBlock() const;

@@ -226,11 +226,7 @@ class CurlWinHttpStack final : public WinHttpStack {
     Request* request = As<Request>(handle);
     if (!request || !request->transfer || request->brokenOff)
       return false;
-    bool failed = false;
-    if (request->transfer->WaitForData(failed) == 0)
-      return !failed;
-    read = request->transfer->Take(buffer, size);
-    return true;
+    return request->transfer->Read(buffer, size, read);
   }
 
   bool QueryRawHeaders(WinHttpHandle handle, std::string& block) override {

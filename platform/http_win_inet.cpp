@@ -118,11 +118,7 @@ class CurlWinInetStack final : public WinInetStack {
     Request* request = As<Request>(handle);
     if (!request || !request->transfer)
       return false;
-    bool failed = false;
-    if (request->transfer->WaitForData(failed) == 0)
-      return !failed;
-    read = request->transfer->Take(buffer, size);
-    return true;
+    return request->transfer->Read(buffer, size, read);
   }
 
   bool QueryRawHeaders(WinInetHandle handle, std::string& block) override {

@@ -11,6 +11,7 @@
 #include "app/core/app_state.h"
 #include "app/main_window.h"
 #include "app/shell.h"
+#include "pipeline/run_conversion.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -28,9 +29,8 @@ int main(int argc, char** argv) {
     std::cerr << "korvane: " << commandLine.error << "\n" << korvane::CommandLineUsage();
     return 2;
   }
-  if (!commandLine.caFile.empty()) {
-    std::cerr << "korvane: --ca-file is not available in this build: the HTTP layer has no "
-                 "trusted-CA setting yet\n";
+  if (const std::string error = korvane::TrustCaFile(commandLine.caFile); !error.empty()) {
+    std::cerr << "korvane: " << error << "\n";
     return 2;
   }
 
@@ -52,7 +52,12 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   korvane::WindowOptions options;
   options.endpoints = commandLine.endpoints;
-  window = std::make_unique<korvane::MainWindow>(state, shell, korvane::WorkerBody(), options);
+  // The worker runs one conversion; the window shows its captions, so the run's summary record is
+  // not needed here.
+  const korvane::WorkerBody conversion = [](korvane::ConversionContext& context) {
+    korvane::RunConversion(context);
+  };
+  window = std::make_unique<korvane::MainWindow>(state, shell, conversion, options);
   QObject::connect(window.get(), &korvane::MainWindow::closed, &app, &QCoreApplication::quit);
   window->show();
   return QApplication::exec();

@@ -97,5 +97,19 @@ TEST(CommandLineTest, TheProgramEndsWithStatus2OnBadOptions) {
   }
 }
 
+// Termination closes the window as its close button does, and the program ends normally.
+TEST(CommandLineTest, TheProgramClosesItsWindowOnTermination) {
+  QProcess program;
+  program.start(QStringLiteral(KORVANE_PROGRAM), {});
+  ASSERT_TRUE(program.waitForStarted(30000));
+  // Give it time to reach its message loop; a signal before that still closes the window.
+  program.waitForFinished(1000);
+  ASSERT_EQ(program.state(), QProcess::Running);
+  program.terminate();
+  ASSERT_TRUE(program.waitForFinished(30000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+}
+
 }  // namespace
 }  // namespace korvane

@@ -1,6 +1,11 @@
 #include "app/command_line.h"
 
+#include <filesystem>
+#include <fstream>
 #include <string_view>
+#include <system_error>
+
+#include "platform/http_trust.h"
 
 namespace korvane {
 namespace {
@@ -55,6 +60,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     (name == "--icon-library" ? result.endpoints.iconLibrary : result.endpoints.converter) = value;
   }
   return result;
+}
+
+std::string TrustCaFile(const std::string& caFile) {
+  if (caFile.empty()) {
+    return {};
+  }
+  // Checked here so that a mistyped name is reported at start, not as a failed conversion of
+  // every icon later on.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(caFile, error) || !std::ifstream(caFile).good()) {
+    return "--ca-file: cannot read the CA file " + caFile;
+  }
+  platform::SetTrustedCaFile(caFile);
+  return {};
 }
 
 std::string CommandLineUsage() {

@@ -20,6 +20,10 @@ struct CommandLine {
 // an error.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
+// Trusts the CA certificates of `caFile` for HTTPS from now on (nothing to do when it is empty).
+// Returns an error text, and changes nothing, when the file is missing or cannot be read.
+std::string TrustCaFile(const std::string& caFile);
+
 // One line per option, for the error message.
 std::string CommandLineUsage();
 

@@ -1,6 +1,11 @@
 // The program's entry point: the toolkit, the application state, the main window and the message
 // loop, then the clean-up once the window has closed.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <iostream>
 #include <memory>
@@ -11,8 +16,20 @@
 #include "app/core/app_state.h"
 #include "app/main_window.h"
 #include "app/shell.h"
+#include "pipeline/run_conversion.h"
 
 int main(int argc, char** argv) {
+  // Interrupt and termination (Ctrl-C, a script that started the window ending) close the window
+  // as its close button does, so a running worker is stopped and joined and leaves no partial
+  // file. The signals are blocked before any thread exists, so every thread inherits the mask,
+  // and read from a descriptor on the message loop.
+  sigset_t closeSignals;
+  sigemptyset(&closeSignals);
+  sigaddset(&closeSignals, SIGINT);
+  sigaddset(&closeSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &closeSignals, nullptr);
+  const int signalDescriptor = signalfd(-1, &closeSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("korvane"));
   QApplication::setApplicationDisplayName(QStringLiteral("Korvane"));
@@ -28,9 +45,8 @@ int main(int argc, char** argv) {
     std::cerr << "korvane: " << commandLine.error << "\n" << korvane::CommandLineUsage();
     return 2;
   }
-  if (!commandLine.caFile.empty()) {
-    std::cerr << "korvane: --ca-file is not available in this build: the HTTP layer has no "
-                 "trusted-CA setting yet\n";
+  if (const std::string error = korvane::TrustCaFile(commandLine.caFile); !error.empty()) {
+    std::cerr << "korvane: " << error << "\n";
     return 2;
   }
 
@@ -52,8 +68,28 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   korvane::WindowOptions options;
   options.endpoints = commandLine.endpoints;
-  window = std::make_unique<korvane::MainWindow>(state, shell, korvane::WorkerBody(), options);
+  // The worker runs one conversion; the window shows its captions, so the run's summary record is
+  // not needed here.
+  const korvane::WorkerBody conversion = [](korvane::ConversionContext& context) {
+    korvane::RunConversion(context);
+  };
+  window = std::make_unique<korvane::MainWindow>(state, shell, conversion, options);
   QObject::connect(window.get(), &korvane::MainWindow::closed, &app, &QCoreApplication::quit);
+  std::unique_ptr<QSocketNotifier> signalNotifier;
+  if (signalDescriptor >= 0) {
+    signalNotifier = std::make_unique<QSocketNotifier>(signalDescriptor, QSocketNotifier::Read);
+    QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [&] {
+      signalfd_siginfo info;
+      while (read(signalDescriptor, &info, sizeof info) == sizeof info) {
+      }
+      window->close();
+    });
+  }
   window->show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  signalNotifier.reset();
+  if (signalDescriptor >= 0) {
+    close(signalDescriptor);
+  }
+  return status;
 }

@@ -1,23 +1,29 @@
 // Takes the README's pictures of the windows under a display (a virtual one in
 // scripts/screenshots.sh): the main window in the middle of a run and the tutorial window with its
-// picture playing. The run is a scripted worker that puts the window into the state a conversion
-// reaches halfway through a collection and holds it there until it is stopped.
+// picture playing. The run is a real conversion of the sample collection against the in-process
+// stand-in services, caught while one icon, halfway through the collection, is being converted.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMovie>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QThread>
-#include <condition_variable>
+#include <exception>
+#include <functional>
 #include <iostream>
-#include <mutex>
+#include <memory>
 
 #include "app/core/app_state.h"
 #include "app/main_window.h"
 #include "app/shell.h"
 #include "app/text_bridge.h"
 #include "app/tutorial_window.h"
+#include "pipeline/run_conversion.h"
+#include "platform/http_trust.h"
+#include "standin/standin_server.h"
 
 namespace {
 
@@ -45,19 +51,17 @@ bool Save(QWidget& window, const QString& path) {
   return true;
 }
 
-void HalfwayRun(korvane::ConversionContext& context) {
-  using korvane::Control;
-  korvane::UiPort& ui = context.ui;
-  ui.SetCaption(Control::kLabel4, "总共 24 图标");
-  ui.SetMaximum(Control::kProgress1, 24);
-  ui.SetCaption(Control::kLabel4, "总共 24 图标,正在下载\\转换第 9 个图标.");
-  ui.SetPosition(Control::kProgress1, 9);
-  ui.SetCaption(Control::kLabel5, "开始转换成png");
-  ui.SetPosition(Control::kProgress2, 60);
-  std::mutex mutex;
-  std::condition_variable_any never;
-  std::unique_lock lock(mutex);
-  never.wait(lock, context.stop, [] { return false; });
+// Processes events until `done` holds or `milliseconds` have passed; returns whether it held.
+bool ProcessUntil(const std::function<bool()>& done, int milliseconds) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > milliseconds) {
+      return false;
+    }
+    ProcessFor(10);
+  }
+  return true;
 }
 
 }  // namespace
@@ -71,14 +75,46 @@ int main(int argc, char** argv) {
   }
   const QDir folder(QString::fromLocal8Bit(argv[1]));
 
+  // The stand-ins answer the first status request with 100 until the run is halfway through
+  // the collection; from then on a document takes three one-second polls, so the picture catches
+  // one halfway.
+  std::unique_ptr<korvane::standin::StandinServer> server;
+  try {
+    korvane::standin::StandinOptions standinOptions;
+    standinOptions.polls = 0;
+    server = std::make_unique<korvane::standin::StandinServer>(standinOptions);
+  } catch (const std::exception& e) {
+    std::cerr << "cannot start the stand-in services: " << e.what() << "\n";
+    return 1;
+  }
+  korvane::platform::SetTrustedCaFile(server->CaPath());
+  QTemporaryDir downloads(QDir::temp().filePath(QStringLiteral("korvane-icons-XXXXXX")));
+
   korvane::AppState state;
   PictureShell shell;
-  korvane::MainWindow window(state, shell, HalfwayRun);
+  korvane::WindowOptions options;
+  options.endpoints.iconLibrary = server->LibraryUrl();
+  options.endpoints.converter = server->ServiceUrl();
+  korvane::MainWindow window(
+      state, shell, [](korvane::ConversionContext& context) { korvane::RunConversion(context); },
+      options);
   window.show();
   window.findChild<QLineEdit*>(korvane::FromGbk("编辑框2"))
-      ->setText(QStringLiteral("/home/user/icons/"));
+      ->setText(downloads.path() + QStringLiteral("/"));
   window.findChild<QPushButton*>(korvane::FromGbk("按钮1"))->click();
-  ProcessFor(500);
+  const auto* icons = window.findChild<QProgressBar*>(korvane::FromGbk("进度条1"));
+  const auto* document = window.findChild<QProgressBar*>(korvane::FromGbk("进度条2"));
+  if (!ProcessUntil([&] { return icons->maximum() > 1 && icons->value() >= icons->maximum() / 2; },
+                    60000)) {
+    std::cerr << "the run did not get halfway\n";
+    return 1;
+  }
+  server->SetPolls(3);
+  if (!ProcessUntil([&] { return document->value() == 50; }, 60000)) {
+    std::cerr << "no document got halfway\n";
+    return 1;
+  }
+  ProcessFor(100);
   bool saved = Save(window, folder.filePath(QStringLiteral("main-window-running.png")));
 
   korvane::TutorialWindow* tutorial = korvane::TutorialWindow::Open(shell);
@@ -92,5 +128,6 @@ int main(int argc, char** argv) {
   saved = Save(*tutorial, folder.filePath(QStringLiteral("tutorial-window.png"))) && saved;
   delete tutorial;
   window.StopWorker();
+  korvane::platform::SetTrustedCaFile({});
   return saved ? 0 : 1;
 }

@@ -3,6 +3,14 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QStringList>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/http_trust.h"
 
 namespace korvane {
 namespace {
@@ -40,6 +48,67 @@ TEST(CommandLineTest, MalformedUseIsAnError) {
     SCOPED_TRACE(args.front());
     EXPECT_FALSE(ParseCommandLine(args).error.empty());
   }
+}
+
+TEST(CommandLineTest, TrustsOnlyACaFileThatCanBeRead) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("korvane-ca-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const fs::path pem = folder / "ca.pem";
+  std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\n";
+
+  platform::SetTrustedCaFile({});
+  for (const fs::path& bad : {folder / "missing.pem", folder}) {
+    SCOPED_TRACE(bad.string());
+    EXPECT_NE(TrustCaFile(bad.string()), "");
+    EXPECT_EQ(platform::TrustedCaFile(), "");
+  }
+  EXPECT_EQ(TrustCaFile(""), "");
+  EXPECT_EQ(platform::TrustedCaFile(), "");
+  EXPECT_EQ(TrustCaFile(pem.string()), "");
+  EXPECT_EQ(platform::TrustedCaFile(), pem.string());
+
+  platform::SetTrustedCaFile({});
+  fs::remove_all(folder);
+}
+
+// The program itself refuses bad options before it opens a window.
+TEST(CommandLineTest, TheProgramEndsWithStatus2OnBadOptions) {
+  struct Case {
+    QStringList args;
+    const char* error;
+  };
+  const Case cases[] = {
+      {{QStringLiteral("--ca-file"), QStringLiteral("/nonexistent/korvane-ca.pem")},
+       "korvane: --ca-file: cannot read the CA file /nonexistent/korvane-ca.pem"},
+      {{QStringLiteral("--converter"), QStringLiteral("svg2png.example.com")},
+       "korvane: --converter needs an http:// or https:// URL"},
+      {{QStringLiteral("--bogus")}, "korvane: unknown argument: --bogus"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    QProcess program;
+    program.start(QStringLiteral(KORVANE_PROGRAM), c.args);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 2);
+    // The toolkit may put warnings of its own before ours.
+    EXPECT_TRUE(program.readAllStandardError().contains(c.error));
+  }
+}
+
+// Termination closes the window as its close button does, and the program ends normally.
+TEST(CommandLineTest, TheProgramClosesItsWindowOnTermination) {
+  QProcess program;
+  program.start(QStringLiteral(KORVANE_PROGRAM), {});
+  ASSERT_TRUE(program.waitForStarted(30000));
+  // Give it time to reach its message loop; a signal before that still closes the window.
+  program.waitForFinished(1000);
+  ASSERT_EQ(program.state(), QProcess::Running);
+  program.terminate();
+  ASSERT_TRUE(program.waitForFinished(30000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
 }
 
 }  // namespace

@@ -543,6 +543,9 @@ struct StandinServer::Impl {
   static void Configure(httplib::Server& server, size_t threads) {
     server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     server.set_keep_alive_max_count(100);
+    // A reply goes out in several writes; without this each small one waits for the peer's
+    // delayed acknowledgement (some 40 ms).
+    server.set_tcp_nodelay(true);
     server.set_read_timeout(std::chrono::seconds(10));
     // httplib's default also sets SO_REUSEPORT, which lets a second stand-in bind a port that is
     // taken and share its connections; a taken port must be an error instead.

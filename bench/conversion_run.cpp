@@ -1,0 +1,462 @@
+// A whole conversion run measured from outside: a generated collection (1,000 icons by default)
+// goes through korvane-cli against the stand-in services answering 100 on the first status poll,
+// and the client's wall time, CPU time per document and peak memory are taken from the kernel's
+// accounting of the child process. Beside it, rsvg-convert renders the same standalone documents
+// once per document, in the same run, as a yardstick. Prints the figures and whether the targets
+// (client CPU under 5 ms per document, peak memory under 100 MB) are met.
+// Usage: bench_conversion_run [--icons N]
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pipeline/icon_documents.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kSize = 256;  // the stand-in's default longer side, and rsvg-convert's box
+constexpr char kCollectionId[] = "bench1000";
+constexpr char kViewBox[] = "0 0 1024 1024";
+constexpr double kTargetCpuMsPerDocument = 5.0;
+constexpr double kTargetPeakMegabytes = 100.0;
+
+double NowSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+double CpuSeconds(const rusage& usage) {
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// --- the generated collection -------------------------------------------------------------------
+
+std::string Num(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", std::round(v * 10) / 10);
+  std::string s = buf;
+  if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0)
+    s.resize(s.size() - 2);
+  return s == "-0" ? "0" : s;
+}
+
+std::string Polygon(const std::vector<std::pair<double, double>>& points) {
+  std::string d;
+  for (size_t i = 0; i < points.size(); ++i)
+    d += (i == 0 ? "M" : "L") + Num(points[i].first) + " " + Num(points[i].second);
+  return d + "Z";
+}
+
+std::string RegularPolygon(double cx, double cy, double r, int corners, double startDegrees) {
+  std::vector<std::pair<double, double>> points;
+  for (int i = 0; i < corners; ++i) {
+    const double a = (startDegrees + 360.0 * i / corners) * kPi / 180;
+    points.emplace_back(cx + r * std::cos(a), cy + r * std::sin(a));
+  }
+  return Polygon(points);
+}
+
+std::string Star(double cx, double cy, double outer, double inner, int spikes, double turn) {
+  std::vector<std::pair<double, double>> points;
+  for (int i = 0; i < 2 * spikes; ++i) {
+    const double r = i % 2 ? inner : outer;
+    const double a = (turn - 90 + 180.0 * i / spikes) * kPi / 180;
+    points.emplace_back(cx + r * std::cos(a), cy + r * std::sin(a));
+  }
+  return Polygon(points);
+}
+
+std::string Circle(double cx, double cy, double r) {
+  const std::string arc = "A" + Num(r) + " " + Num(r) + " 0 1 1 ";
+  return "M" + Num(cx - r) + " " + Num(cy) + arc + Num(cx + r) + " " + Num(cy) + arc + Num(cx - r) +
+         " " + Num(cy) + "Z";
+}
+
+std::string RoundRect(double x, double y, double w, double h, double r) {
+  const std::string arc = "A" + Num(r) + " " + Num(r) + " 0 0 1 ";
+  return "M" + Num(x + r) + " " + Num(y) + "H" + Num(x + w - r) + arc + Num(x + w) + " " +
+         Num(y + r) + "V" + Num(y + h - r) + arc + Num(x + w - r) + " " + Num(y + h) + "H" +
+         Num(x + r) + arc + Num(x) + " " + Num(y + h - r) + "V" + Num(y + r) + arc + Num(x + r) +
+         " " + Num(y) + "Z";
+}
+
+std::string Wave(double x, double y, double w, double amplitude, int humps) {
+  const double step = w / humps;
+  std::string d = "M" + Num(x) + " " + Num(y);
+  for (int i = 0; i < humps; ++i) {
+    const double sign = i % 2 ? 1 : -1;
+    d += "C" + Num(x + step * (i + 0.25)) + " " + Num(y + sign * amplitude) + " " +
+         Num(x + step * (i + 0.75)) + " " + Num(y + sign * amplitude) + " " +
+         Num(x + step * (i + 1)) + " " + Num(y);
+  }
+  return d + "V" + Num(y + 3 * amplitude) + "H" + Num(x) + "Z";
+}
+
+// One path's d attribute: a shape picked and placed by the generator.
+std::string RandomShape(std::mt19937& random) {
+  std::uniform_real_distribution<double> centre(300, 724), radius(120, 300), unit(0, 1);
+  const double cx = centre(random), cy = centre(random), r = radius(random);
+  switch (random() % 5) {
+    case 0:
+      return Circle(cx, cy, r);
+    case 1:
+      return RegularPolygon(cx, cy, r, 3 + static_cast<int>(random() % 6), unit(random) * 360);
+    case 2:
+      return Star(cx, cy, r, r * (0.35 + 0.3 * unit(random)), 4 + static_cast<int>(random() % 5),
+                  unit(random) * 90);
+    case 3:
+      return RoundRect(cx - r, cy - r * 0.7, 2 * r, 1.4 * r, r * 0.25 * unit(random));
+    default:
+      return Wave(cx - r, cy, 2 * r, r * 0.3, 2 + static_cast<int>(random() % 4));
+  }
+}
+
+// The icon's markup in the library's style: the svg element, then one path element per shape.
+std::string IconMarkup(std::mt19937& random) {
+  static const char* const kFills[] = {"#2f6fde", "#e2463c", "#2e9e5b", "#f4b400",
+                                       "#33363d", "#f08a24", "#7b4fd6", "#8d5a3b"};
+  std::string markup = std::string("<svg class=\"icon\" viewBox=\"") + kViewBox +
+                       "\" version=\"1.1\" xmlns=\"http://www.w3.org/2000/svg\">";
+  const int paths = 1 + static_cast<int>(random() % 3);
+  for (int i = 0; i < paths; ++i) {
+    markup +=
+        "<path d=\"" + RandomShape(random) + "\" fill=\"" + kFills[random() % 8] + "\"></path>";
+  }
+  return markup + "</svg>";
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\')
+      out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string CollectionJson(const std::vector<std::string>& markups) {
+  std::string json = std::string("{\"code\":200,\"data\":{\"id\":") + JsonString(kCollectionId) +
+                     ",\"name\":\"bench\",\"icons\":[";
+  for (size_t i = 0; i < markups.size(); ++i) {
+    json += (i == 0 ? "{\"id\":" : ",{\"id\":") + std::to_string(100000 + i) +
+            ",\"name\":" + JsonString("icon " + std::to_string(i + 1)) +
+            ",\"show_svg\":" + JsonString(markups[i]) + "}";
+  }
+  return json + "]}}";
+}
+
+// The document the tool builds for an icon whose markup has one svg element: the run from the
+// first "<path d=" to "</svg>" in the document template.
+std::string StandaloneDocument(const std::string& markup) {
+  const size_t begin = markup.find("<path d=") + std::strlen("<path d=");
+  const size_t end = markup.find("</svg>", begin);
+  return korvane::FillDocumentTemplate(std::string_view(markup).substr(begin, end - begin),
+                                       kViewBox);
+}
+
+bool WriteFile(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+int CountPngs(const fs::path& folder) {
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.is_regular_file() && entry.path().extension() == ".png")
+      ++count;
+  }
+  return count;
+}
+
+// --- child processes ----------------------------------------------------------------------------
+
+// Starts `argv` with standard output to `outFd` (or left alone when -1) and standard error to
+// `errFd` (likewise). Returns the pid, or -1.
+pid_t Spawn(const std::vector<std::string>& argv, int outFd, int errFd) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv)
+    args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (outFd >= 0)
+      dup2(outFd, STDOUT_FILENO);
+    if (errFd >= 0)
+      dup2(errFd, STDERR_FILENO);
+    execvp(args[0], args.data());
+    std::fprintf(stderr, "cannot run %s: %s\n", args[0], std::strerror(errno));
+    _exit(127);
+  }
+  return pid;
+}
+
+struct ChildResult {
+  int exitCode = -1;  // -1: killed by a signal or not started
+  double wallSeconds = 0;
+  rusage usage{};
+};
+
+ChildResult Wait(pid_t pid, double started) {
+  ChildResult result;
+  int status = 0;
+  while (wait4(pid, &status, 0, &result.usage) < 0 && errno == EINTR) {
+  }
+  result.wallSeconds = NowSeconds() - started;
+  if (WIFEXITED(status))
+    result.exitCode = WEXITSTATUS(status);
+  return result;
+}
+
+// The stand-in as a process of its own, so its work is not counted as the client's.
+class Standin {
+ public:
+  bool Start(const fs::path& collections, const fs::path& caFile) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+      return false;
+    pid_ = Spawn({KORVANE_STANDIN_PROGRAM, "--collections", collections.string(), "--polls", "0",
+                  "--size", std::to_string(kSize), "--ca-out", caFile.string()},
+                 pipeFds[1], -1);
+    started_ = NowSeconds();
+    close(pipeFds[1]);
+    FILE* lines = fdopen(pipeFds[0], "r");
+    char line[1024];
+    while (lines != nullptr && std::fgets(line, sizeof line, lines) != nullptr) {
+      std::string text(line);
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+      const size_t space = text.find(' ');
+      const std::string key = text.substr(0, space);
+      const std::string value = space == std::string::npos ? "" : text.substr(space + 1);
+      if (key == "icon-library")
+        library_ = value;
+      else if (key == "converter")
+        converter_ = value;
+      else if (key == "ca")
+        ca_ = value;
+      if (!library_.empty() && !converter_.empty() && !ca_.empty())
+        break;
+    }
+    if (lines != nullptr)
+      std::fclose(lines);
+    return pid_ > 0 && !library_.empty() && !converter_.empty() && !ca_.empty();
+  }
+
+  // SIGTERM, then the kernel's account of the server's work over its whole life.
+  ChildResult Stop() {
+    ChildResult result;
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      result = Wait(pid_, started_);
+      pid_ = -1;
+    }
+    return result;
+  }
+
+  ~Standin() { Stop(); }
+
+  const std::string& Library() const { return library_; }
+  const std::string& Converter() const { return converter_; }
+  const std::string& Ca() const { return ca_; }
+
+ private:
+  pid_t pid_ = -1;
+  double started_ = 0;
+  std::string library_, converter_, ca_;
+};
+
+struct RsvgFigures {
+  int failures = 0;
+  double wallSeconds = 0;
+  double cpuSeconds = 0;
+  long peakKilobytes = 0;
+};
+
+RsvgFigures RunRsvgConvert(const std::vector<fs::path>& documents, const fs::path& outDir,
+                           int devNull) {
+  RsvgFigures figures;
+  const double started = NowSeconds();
+  const std::string size = std::to_string(kSize);
+  for (size_t i = 0; i < documents.size(); ++i) {
+    const fs::path png = outDir / (std::to_string(i + 1) + ".png");
+    const double begin = NowSeconds();
+    const pid_t pid = Spawn(
+        {"rsvg-convert", "-w", size, "-h", size, "-a", "-o", png.string(), documents[i].string()},
+        devNull, -1);
+    const ChildResult result = Wait(pid, begin);
+    if (result.exitCode != 0)
+      ++figures.failures;
+    figures.cpuSeconds += CpuSeconds(result.usage);
+    figures.peakKilobytes = std::max(figures.peakKilobytes, result.usage.ru_maxrss);
+  }
+  figures.wallSeconds = NowSeconds() - started;
+  return figures;
+}
+
+int Usage(const char* program) {
+  std::fprintf(stderr, "Usage: %s [--icons N]   (N from 1 to 100000, default 1000)\n", program);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int icons = 1000;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--icons" && i + 1 < argc) {
+      const std::string_view value = argv[++i];
+      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), icons);
+      if (ec != std::errc() || end != value.data() + value.size() || icons < 1 || icons > 100000) {
+        return Usage(argv[0]);
+      }
+    } else {
+      return Usage(argv[0]);
+    }
+  }
+  // The stand-in's stdout pipe is closed once its three lines are read.
+  signal(SIGPIPE, SIG_IGN);
+
+  std::string pattern = (fs::temp_directory_path() / "korvane_conversion_run_XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const fs::path root = pattern;
+  const fs::path collections = root / "collections", cliOut = root / "cli_out",
+                 documentsDir = root / "documents", rsvgOut = root / "rsvg_out";
+  for (const fs::path& dir : {collections, cliOut, documentsDir, rsvgOut})
+    fs::create_directories(dir);
+  struct Cleanup {
+    fs::path root;
+    ~Cleanup() {
+      std::error_code ignored;
+      fs::remove_all(root, ignored);
+    }
+  } cleanup{root};
+
+  // The collection and the standalone documents the tool will build from it.
+  std::mt19937 random(20240601);
+  std::vector<std::string> markups;
+  std::vector<fs::path> documents;
+  int pathCount = 0;
+  for (int i = 0; i < icons; ++i) {
+    markups.push_back(IconMarkup(random));
+    // All of an icon's paths go into one document: the run ends at the single "</svg>".
+    if (korvane::CountPathRuns(markups.back()) != 1) {
+      std::fprintf(stderr, "icon %d: expected one path run\n", i + 1);
+      return 1;
+    }
+    for (size_t p = markups.back().find("<path "); p != std::string::npos;
+         p = markups.back().find("<path ", p + 1)) {
+      ++pathCount;
+    }
+    documents.push_back(documentsDir / (std::to_string(i + 1) + ".svg"));
+    if (!WriteFile(documents.back(), StandaloneDocument(markups.back()))) {
+      std::fprintf(stderr, "cannot write %s\n", documents.back().c_str());
+      return 1;
+    }
+  }
+  if (!WriteFile(collections / (std::string(kCollectionId) + ".json"), CollectionJson(markups))) {
+    std::fprintf(stderr, "cannot write the collection\n");
+    return 1;
+  }
+  const int documentCount = icons;
+
+  const int devNull = open("/dev/null", O_WRONLY);
+  const fs::path cliErrors = root / "cli_stderr.txt";
+  const int errFd = open(cliErrors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+
+  Standin standin;
+  if (!standin.Start(collections, root / "ca.pem")) {
+    std::fprintf(stderr, "the stand-in did not start (%s)\n", KORVANE_STANDIN_PROGRAM);
+    return 1;
+  }
+
+  std::printf("%d icons (%d paths), one document each; stand-in answers 100 on the first poll\n",
+              icons, pathCount);
+  std::fflush(stdout);
+  const double cliStarted = NowSeconds();
+  const pid_t cliPid = Spawn({KORVANE_CLI_PROGRAM, "--folder", cliOut.string() + "/", "--id",
+                              kCollectionId, "--icon-library", standin.Library(), "--converter",
+                              standin.Converter(), "--ca-file", standin.Ca()},
+                             devNull, errFd);
+  const ChildResult cli = Wait(cliPid, cliStarted);
+  const ChildResult server = standin.Stop();
+  const int pngs = CountPngs(cliOut);
+
+  const RsvgFigures rsvg = RunRsvgConvert(documents, rsvgOut, devNull);
+  const int rsvgPngs = CountPngs(rsvgOut);
+  close(devNull);
+  close(errFd);
+
+  const double cliCpu = CpuSeconds(cli.usage);
+  const double cliCpuMs = pngs > 0 ? cliCpu * 1e3 / pngs : 0;
+  const double cliPeakMb = static_cast<double>(cli.usage.ru_maxrss) / 1024.0;
+  const double rsvgCpuMs = rsvg.cpuSeconds * 1e3 / documentCount;
+
+  std::printf("\n%-34s %14s %14s\n", "", "korvane-cli", "rsvg-convert");
+  std::printf("%-34s %14d %14d\n", "documents", documentCount, documentCount);
+  std::printf("%-34s %14d %14d\n", "PNGs written", pngs, rsvgPngs);
+  std::printf("%-34s %14.2f %14.2f\n", "wall s", cli.wallSeconds, rsvg.wallSeconds);
+  std::printf("%-34s %14.2f %14.2f\n", "wall ms/doc", cli.wallSeconds * 1e3 / documentCount,
+              rsvg.wallSeconds * 1e3 / documentCount);
+  std::printf("%-34s %14.2f %14.2f\n", "CPU (user+sys) s", cliCpu, rsvg.cpuSeconds);
+  std::printf("%-34s %14.3f %14.3f\n", "CPU ms/doc", cliCpuMs, rsvgCpuMs);
+  std::printf("%-34s %14.1f %14.1f\n", "peak RSS MB (rsvg: largest run)", cliPeakMb,
+              static_cast<double>(rsvg.peakKilobytes) / 1024.0);
+  std::printf("%-34s %14.2f\n", "stand-in CPU s (server, apart)", CpuSeconds(server.usage));
+  std::printf("\nratio korvane-cli / rsvg-convert: wall %.2f, CPU per document %.2f\n",
+              rsvg.wallSeconds > 0 ? cli.wallSeconds / rsvg.wallSeconds : 0,
+              rsvgCpuMs > 0 ? cliCpuMs / rsvgCpuMs : 0);
+  std::printf(
+      "(the client's wall time includes the stand-in's rendering; rsvg-convert's CPU "
+      "includes its start-up, once per document)\n");
+
+  bool ok = true;
+  if (cli.exitCode != 0 || pngs != documentCount) {
+    ok = false;
+    std::printf("\nkorvane-cli exited with %d and wrote %d of %d PNGs; its standard error:\n",
+                cli.exitCode, pngs, documentCount);
+    std::ifstream errors(cliErrors);
+    std::string line;
+    for (int n = 0; n < 20 && std::getline(errors, line); ++n)
+      std::printf("  %s\n", line.c_str());
+  }
+  if (rsvg.failures > 0 || rsvgPngs != documentCount) {
+    ok = false;
+    std::printf("\nrsvg-convert failed on %d documents and wrote %d PNGs\n", rsvg.failures,
+                rsvgPngs);
+  }
+  const bool cpuMet = pngs > 0 && cliCpuMs < kTargetCpuMsPerDocument;
+  const bool memoryMet = cliPeakMb < kTargetPeakMegabytes;
+  std::printf("\ntarget client CPU < %.0f ms/doc: %s (%.3f)\n", kTargetCpuMsPerDocument,
+              cpuMet ? "met" : "NOT met", cliCpuMs);
+  std::printf("target client peak memory < %.0f MB: %s (%.1f)\n", kTargetPeakMegabytes,
+              memoryMet ? "met" : "NOT met", cliPeakMb);
+  return ok ? 0 : 1;
+}

@@ -59,7 +59,7 @@ void JsonObject::InitEngine() {
   }
   if (!scriptHost_)
     return;
-  scriptHost_->AddCode(JsonStartupScript());
+  RunJsonStartup(*scriptHost_);
   Run("var " + rootName_ + "={}");
 }
 

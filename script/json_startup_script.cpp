@@ -5,15 +5,13 @@
 namespace korvane {
 namespace {
 
-// Written with LF line ends here and turned into CR LF once, on first use.
+// Both texts are written with LF line ends here and turned into CR LF once, on first use.
 //
-// get__count starts at -2 because the fallback below adds two enumerable members to
-// Object.prototype (toJSONString and parseJSON) which every for-in loop over an object or array
-// yields after its own names; the start value cancels them.
-//
-// The fallback JSON.parse is a recursive-descent parser over the JSON grammar: the text is never
-// evaluated as script, and anything that is not JSON throws SyntaxError("JSON.parse").
-constexpr std::string_view kScript = R"js(function get__count(o) {
+// get__count starts at -2 because the core adds two enumerable members to Object.prototype
+// (toJSONString and parseJSON) which every for-in loop over an object or array yields after its
+// own names; the start value cancels them. No engine has those two of its own, so the core always
+// adds them; they call whatever JSON holds when they run.
+constexpr std::string_view kCore = R"js(function get__count(o) {
   var n = -2;
   for (v in o) {
     n++;
@@ -24,6 +22,26 @@ if (typeof JSON !== 'object' || JSON === null) {
   JSON = {};
 }
 (function () {
+  'use strict';
+  if (typeof Object.prototype.toJSONString !== 'function') {
+    Object.prototype.toJSONString = function (filter) {
+      return JSON.stringify(this, filter);
+    };
+    Object.prototype.parseJSON = function (filter) {
+      return JSON.parse(this, filter);
+    };
+  }
+}());
+)js";
+
+// True when the engine lacks a piece of what the fallback supplies.
+constexpr std::string_view kFallbackProbe =
+    "typeof JSON.stringify !== 'function' || typeof JSON.parse !== 'function' ||"
+    " typeof Date.prototype.toJSON !== 'function'";
+
+// The fallback JSON.parse is a recursive-descent parser over the JSON grammar: the text is never
+// evaluated as script, and anything that is not JSON throws SyntaxError("JSON.parse").
+constexpr std::string_view kFallback = R"js((function () {
   'use strict';
 
   var hasOwn = Object.prototype.hasOwnProperty;
@@ -420,15 +438,6 @@ if (typeof JSON !== 'object' || JSON === null) {
       return typeof reviver === 'function' ? revive({'': result}, '', reviver) : result;
     };
   }
-
-  if (typeof Object.prototype.toJSONString !== 'function') {
-    Object.prototype.toJSONString = function (filter) {
-      return JSON.stringify(this, filter);
-    };
-    Object.prototype.parseJSON = function (filter) {
-      return JSON.parse(this, filter);
-    };
-  }
 }());
 )js";
 
@@ -445,9 +454,28 @@ std::string WithCrLf(std::string_view text) {
 
 }  // namespace
 
-std::string_view JsonStartupScript() {
-  static const std::string script = WithCrLf(kScript);
+std::string_view JsonStartupCore() {
+  static const std::string script = WithCrLf(kCore);
   return script;
+}
+
+std::string_view JsonStartupFallback() {
+  static const std::string script = WithCrLf(kFallback);
+  return script;
+}
+
+bool NeedsJsonFallback(platform::ScriptHost& host) {
+  return host.EvalBoolean(kFallbackProbe);
+}
+
+bool RunJsonStartup(platform::ScriptHost& host) {
+  if (!host.AddCode(JsonStartupCore()))
+    return false;
+  // Compiling the fallback is most of what the start-up would cost, and an engine with JSON of
+  // its own never needs it.
+  if (!NeedsJsonFallback(host))
+    return true;
+  return host.AddCode(JsonStartupFallback());
 }
 
 }  // namespace korvane

@@ -1,5 +1,5 @@
-// The start-up script: the member counter, and the JSON fallback proved on an engine whose own
-// JSON support was removed before the script ran.
+// The start-up: the member counter, the probe that decides whether the JSON fallback runs, and
+// the fallback proved on an engine whose own JSON support was removed before the start-up ran.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -31,18 +31,54 @@ std::shared_ptr<ScriptHost> EngineWithoutJson() {
 std::shared_ptr<ScriptHost> StartedEngine(bool withoutJson) {
   auto host = withoutJson ? EngineWithoutJson() : ScriptHost::Create();
   EXPECT_NE(host, nullptr);
-  EXPECT_TRUE(host->AddCode(JsonStartupScript()));
+  EXPECT_TRUE(RunJsonStartup(*host));
   return host;
 }
 
-TEST(JsonStartupScript, IsOneTextWithCrLfLineEnds) {
-  const std::string_view script = JsonStartupScript();
-  EXPECT_NE(script.find("\r\n"), std::string_view::npos);
-  for (size_t i = 0; i < script.size(); ++i) {
-    if (script[i] == '\n') {
-      ASSERT_TRUE(i > 0 && script[i - 1] == '\r') << "bare LF at " << i;
+TEST(JsonStartupScript, TextsHaveCrLfLineEnds) {
+  for (const std::string_view script : {JsonStartupCore(), JsonStartupFallback()}) {
+    EXPECT_NE(script.find("\r\n"), std::string_view::npos);
+    for (size_t i = 0; i < script.size(); ++i) {
+      if (script[i] == '\n') {
+        ASSERT_TRUE(i > 0 && script[i - 1] == '\r') << "bare LF at " << i;
+      }
     }
   }
+}
+
+// The fallback is compiled only for an engine that lacks one of the pieces it supplies.
+TEST(JsonStartupScript, ProbeAsksForTheFallbackOnlyWhenAPieceIsMissing) {
+  struct Case {
+    const char* removal;
+    bool needed;
+  };
+  const Case cases[] = {
+      {"", false},
+      {kRemoveJson, true},
+      {"JSON = 5;", true},
+      {"delete JSON.stringify;", true},
+      {"delete JSON.parse;", true},
+      {"delete Date.prototype.toJSON;", true},
+      {"delete String.prototype.toJSON;", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.removal);
+    auto host = ScriptHost::Create();
+    ASSERT_NE(host, nullptr);
+    ASSERT_TRUE(host->AddCode(c.removal));
+    ASSERT_TRUE(host->AddCode(JsonStartupCore()));
+    EXPECT_EQ(NeedsJsonFallback(*host), c.needed);
+    ASSERT_TRUE(RunJsonStartup(*host));
+    EXPECT_FALSE(NeedsJsonFallback(*host)) << "the fallback filled every gap";
+  }
+
+  // Only the missing piece is added: the engine's own parser stays.
+  auto host = ScriptHost::Create();
+  ASSERT_TRUE(host->AddCode("delete Date.prototype.toJSON;"));
+  ASSERT_TRUE(RunJsonStartup(*host));
+  EXPECT_EQ(host->EvalText("new Date(Date.UTC(2020, 0, 2, 3, 4, 5)).toJSON()"),
+            "2020-01-02T03:04:05Z");
+  EXPECT_EQ(host->EvalText("String(JSON.parse).indexOf('[native code]') >= 0"), "-1");
 }
 
 TEST(JsonStartupScript, AddsOnlyWhatIsMissing) {
@@ -57,8 +93,8 @@ TEST(JsonStartupScript, AddsOnlyWhatIsMissing) {
   auto fallback = StartedEngine(true);
   EXPECT_EQ(fallback->EvalText("typeof JSON"), "object");
   EXPECT_EQ(fallback->EvalText("String(JSON.parse).indexOf('[native code]') >= 0"), "0");
-  // Running the script twice adds nothing twice: the members stay where the first run put them.
-  ASSERT_TRUE(fallback->AddCode(JsonStartupScript()));
+  // Running the start-up twice adds nothing twice: the members stay where the first run put them.
+  ASSERT_TRUE(RunJsonStartup(*fallback));
   EXPECT_EQ(fallback->EvalNumber("get__count([1,2])"), 2);
 }
 

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/com_apartment.h"
 
@@ -69,6 +71,26 @@ TEST(UnescapeText, FallsBackToPercentDecodeWhenTheScriptGivesNothing) {
   for (const Case& c : noEngine)
     EXPECT_EQ(UnescapeText(c.input, kNoEngine), c.output) << c.input;
   EXPECT_EQ(platform::ComInitCount(), before);
+}
+
+// Each call gets a bare engine of its own: nothing but the call's own function is defined in it,
+// neither the JSON document start-up nor anything of an earlier call.
+TEST(UnescapeText, RunsInABareEngineOfItsOwn) {
+  std::vector<std::shared_ptr<platform::ScriptHost>> made;
+  const platform::ScriptHostFactory keeping = [&made] {
+    auto host = platform::DefaultScriptHostFactory()();
+    made.push_back(host);
+    return host;
+  };
+  EXPECT_EQ(UnescapeText("%u4E2D", keeping), "中");
+  EXPECT_EQ(UnescapeText("%41", keeping), "A");
+  ASSERT_EQ(made.size(), 2u);
+  ASSERT_NE(made[0], made[1]);
+  for (const auto& host : made) {
+    EXPECT_EQ(host->EvalText("typeof get__count"), "undefined");
+    EXPECT_EQ(host->EvalText("typeof Object.prototype.toJSONString"), "undefined");
+    EXPECT_EQ(host->EvalText("typeof xx"), "function");
+  }
 }
 
 TEST(PercentDecode, DecodesHexadecimalEscapesAndLeavesTheRest) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -61,6 +60,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
       return false;
   }
   return true;
+}
+
+CURLcode InstallStore(CURL*, void* sslContext, void*) {
+  return InstallTrustStore(sslContext) ? CURLE_OK : CURLE_SSL_CACERT_BADFILE;
 }
 
 bool IsRedirectCode(long code) {
@@ -213,16 +216,14 @@ bool Transfer::Send(std::stop_token stop) {
   curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connectTimeout.count()));
 
-  // Verification is never switched off; an extra CA file adds to the system's directory.
+  // Verification is never switched off. The CA certificates come from the process-wide store
+  // (the system's CAs and the extra CA file), installed into each connection's context instead
+  // of libcurl reading and decoding the files again for every handshake.
   curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
-  const std::string ca = TrustedCaFile();
-  if (!ca.empty()) {
-    curl_easy_setopt(e, CURLOPT_CAINFO, ca.c_str());
-    std::error_code error;
-    if (std::filesystem::is_directory("/etc/ssl/certs", error))
-      curl_easy_setopt(e, CURLOPT_CAPATH, "/etc/ssl/certs");
-  }
+  curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
+  curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+  curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &InstallStore);
 
   curl_easy_setopt(e, CURLOPT_PROXY, t.proxy.c_str());  // "" also keeps the environment out
   if (!t.proxy.empty() && !t.proxyUser.empty() && !t.proxyPassword.empty()) {

@@ -84,6 +84,26 @@ TEST(ConsoleUi, PrintsStatusLinesAsUtf8AndNothingAfterTheCancelText) {
   std::free(errText);
 }
 
+TEST(ConsoleUi, DrawsABarOnATerminalAndClearsItBeforeEachLine) {
+  char* outText = nullptr;
+  size_t outSize = 0;
+  std::FILE* out = open_memstream(&outText, &outSize);
+  {
+    ConsoleUi ui(out, stderr, true, "12527", "/tmp/", {});
+    ui.SetMaximum(Control::kProgress1, 4);
+    ui.SetPosition(Control::kProgress1, 2);
+    ui.SetPosition(Control::kProgress2, 50);
+    ui.SetCaption(Control::kLabel5, "ok");
+  }
+  std::fclose(out);
+  const std::string text(outText, outSize);
+  std::free(outText);
+  const std::string bar = "[" + std::string(15, '#') + std::string(15, '-') + "] 2/4  50%";
+  EXPECT_NE(text.find("\r" + bar), std::string::npos) << text;
+  // The bar is wiped before the status line and drawn again after it.
+  EXPECT_NE(text.find(bar + "\r\033[Kok\n\r" + bar), std::string::npos) << text;
+}
+
 // The program run as a child process with its output collected.
 struct Child {
   pid_t pid = -1;

@@ -41,7 +41,11 @@ TEST_F(PauseTest, StoppingAtRandomMomentsLeavesNothingHalfDone) {
     worker.join();
     slowestStop = std::max(slowestStop, Clock::now() - pressed);
 
-    EXPECT_TRUE(ui.LateEvents().empty());
+    // A call already past its stop check when Pause is pressed may still reach the port, which
+    // shows nothing once the run is cancelled (the window's and the console's ports drop such
+    // calls; their own tests show it). The worker itself must stop asking at once: at most the
+    // steps of one caption-and-progress update may follow the press.
+    EXPECT_LE(ui.LateEvents().size(), 3u);
     // The worker sends one request at a time, so at most the one already on its way when Pause
     // was pressed may reach the server afterwards; a request started after the press would be a
     // second one. The worker is gone, so any request of this run has been logged by now.

@@ -1,6 +1,6 @@
 // A UI port that records what the worker shows, in order, for the pipeline's tests. Like the
 // real front ends it shows nothing once the run is cancelled: calls that arrive afterwards are
-// kept apart as late calls, so a test can see whether any were made.
+// kept apart as late calls, so a test can count them.
 #pragma once
 
 #include <mutex>

@@ -14,7 +14,7 @@ packages=(
   # forward proxy used by the HTTP tests
   tinyproxy
   # the window and its checks under a virtual display
-  qt6-base-dev xvfb xauth fonts-wqy-microhei
+  qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-wqy-microhei
 )
 
 missing=()

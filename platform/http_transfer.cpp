@@ -324,6 +324,13 @@ size_t Transfer::Take(char* out, size_t size) {
   return n;
 }
 
+bool Transfer::RawHeaders(std::string& block) const {
+  if (HeaderBlock().empty())
+    return false;
+  block = HeaderBlock();
+  return true;
+}
+
 bool Transfer::Read(char* out, size_t size, size_t& read) {
   read = 0;
   bool failed = false;

@@ -59,6 +59,9 @@ class Transfer {
   // body is complete, false when the exchange broke off (closed early, timed out, stopped).
   bool Read(char* out, size_t size, size_t& read);
 
+  // Copies the final response's header block to `block`; false when none arrived.
+  bool RawHeaders(std::string& block) const;
+
   // The last complete response header block received (status line, header lines each ending in
   // CR LF, and the empty line), line ends made CR LF. Empty when none arrived.
   const std::string& HeaderBlock() const;

@@ -231,10 +231,7 @@ class CurlWinHttpStack final : public WinHttpStack {
 
   bool QueryRawHeaders(WinHttpHandle handle, std::string& block) override {
     Request* request = As<Request>(handle);
-    if (!request || !request->transfer || request->transfer->HeaderBlock().empty())
-      return false;
-    block = request->transfer->HeaderBlock();
-    return true;
+    return request && request->transfer && request->transfer->RawHeaders(block);
   }
 
   void CloseHandle(WinHttpHandle handle) override {

@@ -123,10 +123,7 @@ class CurlWinInetStack final : public WinInetStack {
 
   bool QueryRawHeaders(WinInetHandle handle, std::string& block) override {
     Request* request = As<Request>(handle);
-    if (!request || !request->transfer || request->transfer->HeaderBlock().empty())
-      return false;
-    block = request->transfer->HeaderBlock();
-    return true;
+    return request && request->transfer && request->transfer->RawHeaders(block);
   }
 
   void CloseHandle(WinInetHandle handle) override {

@@ -10,6 +10,8 @@
 namespace korvane::platform {
 namespace {
 
+constexpr char16_t kReplacement = 0xFFFD;
+
 struct CodePageName {
   unsigned codePage;
   const char* charset;
@@ -39,9 +41,107 @@ std::string IsoCharset(unsigned codePage) {
   return {};
 }
 
+// Code page 936 as Windows has it: GBK plus the euro sign (which iconv's CP936 already
+// holds) plus a private-use character for every lead and trail byte pair that GBK leaves empty.
+// iconv rejects those pairs; without this a text keeping user-defined characters would lose them,
+// and a decoder that stepped one byte at a time would take the trail byte for the next lead.
+//
+// The user-defined areas map by formula: AAA1-AFFE to U+E000, F8A1-FEFE to U+E234 (94 a row),
+// A140-A7A0 to U+E4C6 (96 a row, trail bytes 40-7E and 80-A0).
+constexpr char16_t kUserAreaFirst = 0xE000;
+constexpr char16_t kLowRowsFirst = 0xE234;   // F8A1
+constexpr char16_t kLowTrailFirst = 0xE4C6;  // A140
+constexpr char16_t kGapFirst = 0xE766;
+constexpr char16_t kGapLast = 0xE864;
+
+struct GbkRange {
+  unsigned short first;
+  unsigned short last;  // same lead byte as `first`
+};
+
+// The other empty pairs, in code order, take U+E766 to U+E864 one after the other.
+constexpr std::array<GbkRange, 27> kGbkGaps{{
+    {0xA2AB, 0xA2B0}, {0xA2E3, 0xA2E4}, {0xA2EF, 0xA2F0}, {0xA2FD, 0xA2FE}, {0xA4F4, 0xA4FE},
+    {0xA5F7, 0xA5FE}, {0xA6B9, 0xA6C0}, {0xA6D9, 0xA6DF}, {0xA6EC, 0xA6ED}, {0xA6F3, 0xA6F3},
+    {0xA6F6, 0xA6FE}, {0xA7C2, 0xA7D0}, {0xA7F2, 0xA7FE}, {0xA896, 0xA8A0}, {0xA8BC, 0xA8BC},
+    {0xA8BF, 0xA8BF}, {0xA8C1, 0xA8C4}, {0xA8EA, 0xA8FE}, {0xA958, 0xA958}, {0xA95B, 0xA95B},
+    {0xA95D, 0xA95F}, {0xA989, 0xA995}, {0xA997, 0xA9A3}, {0xA9F0, 0xA9FE}, {0xD7FA, 0xD7FE},
+    {0xFE50, 0xFE7E}, {0xFE80, 0xFEA0},
+}};
+
+bool IsGbkLead(unsigned char c) {
+  return c >= 0x81 && c <= 0xFE;
+}
+
+bool IsGbkTrail(unsigned char c) {
+  return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE);
+}
+
+// The private-use character of the pair lead/trail, or 0 when the pair has none.
+char16_t GbkPairToPrivateUse(unsigned char lead, unsigned char trail) {
+  if (lead >= 0xAA && lead <= 0xAF && trail >= 0xA1 && trail <= 0xFE)
+    return static_cast<char16_t>(kUserAreaFirst + (lead - 0xAA) * 94 + (trail - 0xA1));
+  if (lead >= 0xF8 && lead <= 0xFE && trail >= 0xA1 && trail <= 0xFE)
+    return static_cast<char16_t>(kLowRowsFirst + (lead - 0xF8) * 94 + (trail - 0xA1));
+  if (lead >= 0xA1 && lead <= 0xA7 && trail >= 0x40 && trail <= 0xA0 && trail != 0x7F)
+    return static_cast<char16_t>(kLowTrailFirst + (lead - 0xA1) * 96 + (trail - 0x40) -
+                                 (trail > 0x7F ? 1 : 0));
+  const unsigned code = lead << 8 | trail;
+  unsigned offset = 0;
+  for (const GbkRange& range : kGbkGaps) {
+    if (code >= range.first && code <= range.last)
+      return static_cast<char16_t>(kGapFirst + offset + (code - range.first));
+    offset += range.last - range.first + 1;
+  }
+  return 0;
+}
+
+// The pair for a private-use character, or 0 when it is not one of code page 936's.
+unsigned PrivateUseToGbkPair(char16_t unit) {
+  if (unit >= kUserAreaFirst && unit < kLowRowsFirst) {
+    const unsigned i = unit - kUserAreaFirst;
+    return (0xAA + i / 94) << 8 | (0xA1 + i % 94);
+  }
+  if (unit >= kLowRowsFirst && unit < kLowTrailFirst) {
+    const unsigned i = unit - kLowRowsFirst;
+    return (0xF8 + i / 94) << 8 | (0xA1 + i % 94);
+  }
+  if (unit >= kLowTrailFirst && unit < kGapFirst) {
+    const unsigned i = unit - kLowTrailFirst;
+    const unsigned trail = 0x40 + i % 96;
+    return (0xA1 + i / 96) << 8 | (trail >= 0x7F ? trail + 1 : trail);
+  }
+  if (unit >= kGapFirst && unit <= kGapLast) {
+    unsigned i = unit - kGapFirst;
+    for (const GbkRange& range : kGbkGaps) {
+      const unsigned size = range.last - range.first + 1u;
+      if (i < size)
+        return range.first + i;
+      i -= size;
+    }
+  }
+  return 0;
+}
+
+// The iconv names under which this tool asks for code page 936.
+bool IsCodePage936(std::string_view charset) {
+  std::string upper(charset);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper == "CP936" || upper == "GBK" || upper == "MS936" || upper == "WINDOWS-936";
+}
+
+void AppendUnit(std::string& utf16, char16_t unit) {
+  utf16.push_back(static_cast<char>(unit & 0xFF));
+  utf16.push_back(static_cast<char>(unit >> 8));
+}
+
 class Converter {
  public:
-  Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+  Converter(std::string_view to, std::string_view from)
+      : handle_(iconv_open(std::string(to).c_str(), std::string(from).c_str())) {}
   ~Converter() {
     if (ok())
       iconv_close(handle_);
@@ -51,34 +151,140 @@ class Converter {
 
   bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
 
-  // Converts as much of [in, in + inLeft) as it can, appending to `out`. Returns errno of the
-  // stop (0 when everything was converted) and leaves `in`/`inLeft` at the first unconverted byte.
-  int Run(const char*& in, size_t& inLeft, std::string& out) {
+  // Converts input[pos, end) as far as it can, appending to `out`, and moves `pos` to where the
+  // converter stopped. Returns the errno of the stop, 0 when everything was converted (then the
+  // shift state is also closed when `finish`). Not every converter stops where POSIX says: some
+  // report an invalid sequence after having consumed it. `pos` therefore only ever moves forward
+  // and never past the end, whatever the converter reports.
+  int Run(std::string_view input, size_t& pos, std::string& out, bool finish = true) {
     std::array<char, 8192> buffer;
-    while (inLeft > 0) {
+    while (pos < input.size()) {
+      const char* start = input.data() + pos;
+      char* inPtr = const_cast<char*>(start);
+      size_t inLeft = input.size() - pos;
       char* outPtr = buffer.data();
       size_t outLeft = buffer.size();
-      char* inPtr = const_cast<char*>(in);
-      size_t rc = iconv(handle_, &inPtr, &inLeft, &outPtr, &outLeft);
-      int error = rc == static_cast<size_t>(-1) ? errno : 0;
-      in = inPtr;
-      out.append(buffer.data(), buffer.size() - outLeft);
-      if (error == E2BIG)
+      const size_t rc = iconv(handle_, &inPtr, &inLeft, &outPtr, &outLeft);
+      const int error = rc == static_cast<size_t>(-1) ? errno : 0;
+      const size_t written = buffer.size() - outLeft;
+      out.append(buffer.data(), written);
+      const size_t consumed = inPtr > start ? static_cast<size_t>(inPtr - start) : 0;
+      pos += std::min(consumed, input.size() - pos);
+      if (error == E2BIG && (consumed > 0 || written > 0))
         continue;
       if (error != 0)
         return error;
     }
-    // Flush any shift state (stateful encodings such as UTF-7 or HZ).
-    char* outPtr = buffer.data();
-    size_t outLeft = buffer.size();
-    iconv(handle_, nullptr, nullptr, &outPtr, &outLeft);
-    out.append(buffer.data(), buffer.size() - outLeft);
+    if (finish) {
+      // Close any shift state (stateful encodings such as ISO-2022 or HZ).
+      char* outPtr = buffer.data();
+      size_t outLeft = buffer.size();
+      iconv(handle_, nullptr, nullptr, &outPtr, &outLeft);
+      out.append(buffer.data(), buffer.size() - outLeft);
+    }
     return 0;
   }
 
  private:
   iconv_t handle_;
 };
+
+// Converts all of `input`. Every sequence the converter stops at goes to `onBad`, which appends
+// what stands for it and returns how many bytes it takes (at least one); `onSwallowed` appends
+// the stand-in for a sequence the converter consumed before it stopped.
+//
+// Where the converter stopped right where it began, the bad sequence starts there. Where it had
+// consumed some bytes first, it may have swallowed the bad sequence (iconv's CP949/UHC and
+// ISO-2022-CN-EXT do): asking it again over the next few bytes tells which. If it goes on, the
+// swallowed sequence gets its stand-in and nothing after it is lost; if it stops again at once,
+// the bad sequence starts there after all. The question costs one short call, however long the
+// text: no character is longer than the few bytes asked about.
+template <typename OnBad, typename OnSwallowed>
+void ConvertAll(Converter& converter, std::string_view input, std::string& out, OnBad onBad,
+                OnSwallowed onSwallowed) {
+  constexpr size_t kProbeBytes = 16;
+  size_t start = 0;
+  size_t pos = 0;
+  int error = converter.Run(input, pos, out);
+  while (error != 0) {
+    if (pos >= input.size()) {
+      onSwallowed(out);  // at the very end
+      break;
+    }
+    if (pos != start) {
+      size_t probe = pos;
+      std::string more;
+      converter.Run(input.substr(0, std::min(input.size(), pos + kProbeBytes)), probe, more, false);
+      if (probe != pos) {
+        onSwallowed(out);
+        out += more;
+        start = pos = probe;
+        error = converter.Run(input, pos, out);
+        continue;
+      }
+    }
+    pos += std::max<size_t>(1, onBad(input, pos, out));
+    start = pos;
+    error = converter.Run(input, pos, out);
+  }
+}
+
+// Decoding: a replacement character for each byte that cannot start a character. In code page
+// 936 a lead byte with a trail byte is one character even where GBK has none for it.
+size_t DecodeBadSequence(bool cp936, std::string_view in, size_t pos, std::string& utf16) {
+  const auto lead = static_cast<unsigned char>(in[pos]);
+  if (cp936 && pos + 1 < in.size() && IsGbkLead(lead) &&
+      IsGbkTrail(static_cast<unsigned char>(in[pos + 1]))) {
+    const char16_t unit = GbkPairToPrivateUse(lead, static_cast<unsigned char>(in[pos + 1]));
+    AppendUnit(utf16, unit != 0 ? unit : kReplacement);
+    return 2;
+  }
+  AppendUnit(utf16, kReplacement);
+  return 1;
+}
+
+char16_t UnitAt(std::string_view utf16, size_t pos) {
+  return static_cast<char16_t>(static_cast<unsigned char>(utf16[pos]) |
+                               static_cast<unsigned char>(utf16[pos + 1]) << 8);
+}
+
+// The default character as `charset` writes it: '?' in every code page, two bytes in UTF-16.
+std::string DefaultCharacter(std::string_view charset) {
+  Converter converter(charset, "UTF-16LE");
+  std::string text;
+  size_t pos = 0;
+  if (!converter.ok() || converter.Run(std::string_view("?\0", 2), pos, text, false) != 0 ||
+      text.empty())
+    return "?";
+  return text;
+}
+
+// Encoding: a code page 936 private-use character becomes its pair; anything else the target
+// lacks, and a lone surrogate, becomes the default character and is skipped (both units of a
+// valid surrogate pair).
+size_t EncodeBadUnit(bool cp936, const std::string& defaultCharacter, std::string_view in,
+                     size_t pos, std::string& out) {
+  const size_t left = in.size() - pos;
+  if (left < 2) {
+    out += defaultCharacter;
+    return left;
+  }
+  const char16_t unit = UnitAt(in, pos);
+  if (cp936) {
+    if (const unsigned pair = PrivateUseToGbkPair(unit); pair != 0) {
+      out.push_back(static_cast<char>(pair >> 8));
+      out.push_back(static_cast<char>(pair & 0xFF));
+      return 2;
+    }
+  }
+  out += defaultCharacter;
+  if (left >= 4 && unit >= 0xD800 && unit <= 0xDBFF) {
+    const char16_t next = UnitAt(in, pos + 2);
+    if (next >= 0xDC00 && next <= 0xDFFF)
+      return 4;
+  }
+  return 2;
+}
 
 }  // namespace
 
@@ -91,50 +297,41 @@ std::string CharsetForCodePage(unsigned codePage) {
 }
 
 std::optional<std::u16string> DecodeCharset(std::string_view charset, std::string_view bytes) {
-  Converter converter("UTF-16LE", std::string(charset).c_str());
+  Converter converter("UTF-16LE", charset);
   if (!converter.ok())
     return std::nullopt;
+  const bool cp936 = IsCodePage936(charset);
   std::string utf16;
   utf16.reserve(bytes.size() * 2);
-  const char* in = bytes.data();
-  size_t inLeft = bytes.size();
-  while (inLeft > 0) {
-    if (converter.Run(in, inLeft, utf16) == 0)
-      break;
-    // Invalid or truncated sequence: one replacement character for the byte, then go on.
-    utf16.append("\xFD\xFF", 2);
-    ++in;
-    --inLeft;
-  }
+  ConvertAll(
+      converter, bytes, utf16,
+      [cp936](std::string_view in, size_t pos, std::string& out) {
+        return DecodeBadSequence(cp936, in, pos, out);
+      },
+      [](std::string& out) { AppendUnit(out, kReplacement); });
   return BytesToUtf16(utf16);
 }
 
 std::optional<std::string> EncodeCharset(std::string_view charset, std::u16string_view units) {
-  Converter converter(std::string(charset).c_str(), "UTF-16LE");
+  Converter converter(charset, "UTF-16LE");
   if (!converter.ok())
     return std::nullopt;
+  const bool cp936 = IsCodePage936(charset);
+  std::string defaultCharacter;  // looked up at the first character that needs it
+  const auto replacement = [&]() -> const std::string& {
+    if (defaultCharacter.empty())
+      defaultCharacter = DefaultCharacter(charset);
+    return defaultCharacter;
+  };
   const std::string bytes = Utf16ToBytes(units);
   std::string out;
   out.reserve(units.size() * 2);
-  const char* in = bytes.data();
-  size_t inLeft = bytes.size();
-  while (inLeft > 0) {
-    if (converter.Run(in, inLeft, out) == 0)
-      break;
-    // A character the target lacks or a lone surrogate: the default character, then skip the
-    // code unit (both units of a valid surrogate pair).
-    out.push_back('?');
-    size_t skip = 2;
-    if (inLeft >= 4) {
-      const auto high = static_cast<unsigned char>(in[1]);
-      const auto nextHigh = static_cast<unsigned char>(in[3]);
-      if (high >= 0xD8 && high <= 0xDB && nextHigh >= 0xDC && nextHigh <= 0xDF)
-        skip = 4;
-    }
-    skip = std::min(skip, inLeft);
-    in += skip;
-    inLeft -= skip;
-  }
+  ConvertAll(
+      converter, bytes, out,
+      [&](std::string_view in, size_t pos, std::string& text) {
+        return EncodeBadUnit(cp936, replacement(), in, pos, text);
+      },
+      [&](std::string& text) { text += replacement(); });
   return out;
 }
 

@@ -18,13 +18,21 @@ inline constexpr unsigned kCodePageUtf8 = 65001;
 std::string CharsetForCodePage(unsigned codePage);
 
 // Decodes bytes in `charset` into UTF-16 code units. An invalid or truncated sequence becomes one
-// U+FFFD per byte that could not start a character, and decoding goes on after it. A NUL byte
-// decodes to a zero code unit like any other character. Returns nullopt when iconv does not know
-// the charset.
+// U+FFFD per byte that could not start a character, and decoding goes on after it; no byte after
+// it is lost, whichever converter runs (a converter that consumes a bad sequence before reporting
+// it gives one U+FFFD for what it consumed). A NUL byte decodes to a zero code unit like any
+// other character. Returns nullopt when iconv does not know the charset.
+//
+// Code page 936 (CP936, GBK) is read as Windows reads it: a lead byte (81-FE) with a
+// trail byte (40-7E, 80-FE) is always one character. The pairs GBK leaves empty are private-use
+// characters: the user-defined areas AAA1-AFFE to U+E000-U+E233, F8A1-FEFE to U+E234-U+E4C5 and
+// A140-A7A0 to U+E4C6-U+E765, and the remaining empty pairs, in code order, to U+E766-U+E864.
 std::optional<std::u16string> DecodeCharset(std::string_view charset, std::string_view bytes);
 
 // Encodes UTF-16 code units into `charset`. A character the charset lacks, and a lone surrogate,
-// becomes '?'. Returns nullopt when iconv does not know the charset.
+// becomes the default character ('?', as the charset writes it). Into code page 936 the
+// private-use characters above become their pairs again. Returns nullopt when iconv does not know
+// the charset.
 std::optional<std::string> EncodeCharset(std::string_view charset, std::u16string_view units);
 
 // The same two conversions addressed by code-page number; nullopt for a number that is not mapped.

@@ -33,6 +33,11 @@ std::string WideToAnsi(std::string_view bytes) {
 }
 
 std::string Utf8ToAnsi(std::string_view text) {
+  // A byte-order mark is no part of the text: kept, it would become a '?' in front of it (and a
+  // JSON body sent with one would no longer parse).
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (text.starts_with(kBom))
+    text.remove_prefix(kBom.size());
   return WideToCodePage(CodePageToWide(text), platform::kCodePageGbk);
 }
 

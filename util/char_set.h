@@ -19,7 +19,7 @@ Bytes AnsiToWide(std::string_view text);
 // at the first zero byte of the conversion, so a NUL code unit ends the text there.
 std::string WideToAnsi(std::string_view bytes);
 
-// UTF-8 bytes held in a text to GBK text.
+// UTF-8 bytes held in a text to GBK text. A byte-order mark at the start is dropped.
 std::string Utf8ToAnsi(std::string_view text);
 
 // Text in `codePage` (ending at its first NUL) to UTF-16LE bytes with a two-byte NUL at the end.

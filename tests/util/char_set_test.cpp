@@ -49,6 +49,24 @@ TEST(CharSet, Utf8ToAnsi) {
             "a?b??");
 }
 
+TEST(CharSet, Utf8ToAnsiDropsAByteOrderMark) {
+  EXPECT_EQ(Utf8ToAnsi("\xEF\xBB\xBF{\"a\":\"\xE4\xB8\xAD\"}"), "{\"a\":\"\xD6\xD0\"}");
+  EXPECT_EQ(Utf8ToAnsi("\xEF\xBB\xBF"), "");
+  EXPECT_EQ(Utf8ToAnsi("a\xEF\xBB\xBF"), "a?");  // elsewhere it is a character GBK lacks
+}
+
+// A user-defined GBK character crosses to UTF-16 and back as Windows' code page 936
+// carries it, and never takes the next character with it.
+TEST(CharSet, UserDefinedCharactersRoundTrip) {
+  EXPECT_EQ(AnsiToWide("\xAA\xA1\xD6\xD0"), B({0x00, 0xE0, 0x2D, 0x4E, 0, 0}));
+  EXPECT_EQ(WideToAnsi(B({0x00, 0xE0, 0x2D, 0x4E, 0, 0})), "\xAA\xA1\xD6\xD0");
+  EXPECT_EQ(AnsiToWide("\xF8\xA1"
+                       "A"),
+            B({0x34, 0xE2, 0x41, 0, 0, 0}));
+  EXPECT_EQ(WideToAnsi(B({0xC6, 0xE4})), "\xA1\x40");
+  EXPECT_EQ(Utf8ToAnsi("\xEE\x80\x80"), "\xAA\xA1");  // U+E000
+}
+
 TEST(CharSet, CodePageParameters) {
   EXPECT_EQ(CodePageToWide(""), B({0, 0}));
   EXPECT_EQ(CodePageToWide("\xE4\xB8\xAD"), B({0x2D, 0x4E, 0, 0}));

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <array>
 #include <chrono>
@@ -252,6 +253,42 @@ TEST_F(CliProgramTest, InterruptCancelsCleanly) {
   EXPECT_EQ(out.substr(out.size() - cancelText.size()), cancelText) << out;
   for (const auto& name : FolderNames())
     EXPECT_TRUE(name.ends_with(".png")) << name;
+}
+
+// A collection page that declares a charset whose converter consumes a bad pair before it
+// reports it (CP949, under the label ks_c_5601-1987): the page is read as far as it can be, the
+// exit status tells how, and nothing crashes.
+TEST_F(CliProgramTest, CollectionPageDeclaringACharsetIsReadNotCrashedOn) {
+  const std::string meta = "<meta charset=\"ks_c_5601-1987\">";
+  struct Case {
+    std::string page;
+    int status;
+  };
+  const Case cases[] = {
+      // the pair inside a string: the quote after it is kept, so an empty collection is read
+      {"{\"data\":{\"icons\":[]},\"note\":\"" + meta + "\xA2\xE8\"}", 0},
+      // the pair at the very end: not a collection, so an unreadable one
+      {"{\"data\":{\"icons\":[]},\"note\":\"" + meta + "\"}\xA2\xE8", 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    httplib::Server library;
+    library.Get("/api/collection/detail.json",
+                [&c](const httplib::Request&, httplib::Response& res) {
+                  res.set_content(c.page, "application/json");
+                });
+    const int port = library.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    std::thread thread([&library] { library.listen_after_bind(); });
+    library.wait_until_ready();
+    std::vector<std::string> args = Args("4242");
+    args[5] = "http://127.0.0.1:" + std::to_string(port);  // --icon-library
+    std::string out, err;
+    EXPECT_EQ(Child::Start(args).Finish(out, err), c.status) << out << err;
+    EXPECT_TRUE(FolderNames().empty());
+    library.stop();
+    thread.join();
+  }
 }
 
 }  // namespace

@@ -188,6 +188,22 @@ TEST(WinHttpFetch, DeclaredCharsetReDecodesThePage) {
       {late, late},
       // JSON without a meta tag is not converted
       {"{\"name\":\"" + utf8 + "\"}", "{\"name\":\"" + utf8 + "\"}"},
+      // A2 E8 has no character in CP949, whose converter consumes it before saying so: at the
+      // very end of the page, and before the closing tags, which must all be kept
+      {html("<meta charset=\"ks_c_5601-1987\">", "abc") + "\xA2\xE8",
+       html("<meta charset=\"ks_c_5601-1987\">", "abc") + "?"},
+      {html("<meta charset=\"ks_c_5601-1987\">", "\xA2\xE8"),
+       html("<meta charset=\"ks_c_5601-1987\">", "?")},
+      {html("<meta charset=ISO-2022-CN-EXT>", "x") + "\x0E",
+       html("<meta charset=ISO-2022-CN-EXT>", "x") + "?"},
+      // a label naming GB2312 is read as GBK, so a character only GBK has survives
+      {html("<meta charset=\"GB2312\">", "\x81\x40"),
+       html("<meta charset=\"GB2312\">", "\x81\x40")},
+      // a byte-order mark is dropped, not turned into a '?'
+      {"\xEF\xBB\xBF" + html("<meta charset=\"utf-8\">", utf8),
+       html("<meta charset=\"utf-8\">", gbk)},
+      // a byte of 0x81 or more just before the tag does not hide it
+      {"<html>\xFF<meta charset=\"utf-8\">" + utf8, "<html>?<meta charset=\"utf-8\">" + gbk},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body.substr(0, 80));

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <iostream>
@@ -33,6 +34,10 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("korvane"));
   QApplication::setApplicationDisplayName(QStringLiteral("Korvane"));
+  // Ties the window to the installed menu entry and its icon (both named korvane); a build that
+  // is not installed finds no such icon and keeps the toolkit's default.
+  QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("korvane")));
 
   // Qt has taken its own arguments out; the rest are ours.
   std::vector<std::string> args;

@@ -15,6 +15,8 @@ packages=(
   tinyproxy
   # the window and its checks under a virtual display
   qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-wqy-microhei
+  # the Debian package: manual pages, menu entry check, cpack's dpkg-shlibdeps, the package test
+  help2man desktop-file-utils dpkg-dev file gzip
 )
 
 missing=()

@@ -45,7 +45,9 @@ inline constexpr SampleCollection kAll[] = {
     kDefault,    kSeveralPaths, kTwoSvgElements, kLargePath,  kLineBreak, kNoVersion,
     kMissingSvg, kChineseText,  kNoIcons,        kEmptyIcons, kBrokenSvg};
 
-// The folder of the generated <id>.json files in the build tree.
+// The folder of the generated <id>.json files: share/korvane/samples under the installed program's
+// prefix, or the build tree's folder for a program, test or benchmark run from the build tree.
+// Empty when the running program cannot be located.
 std::string BundledSamplesDir();
 
 }  // namespace korvane::standin::samples

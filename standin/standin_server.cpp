@@ -255,7 +255,9 @@ struct StandinServer::Impl {
 
   std::vector<fs::path> CollectionDirs() const {
     std::vector<fs::path> dirs(options.collectionDirs.begin(), options.collectionDirs.end());
-    if (options.includeBundled)
+    // An empty folder would mean the working directory: a program that cannot locate itself
+    // serves no bundled samples rather than whatever lies there.
+    if (options.includeBundled && !samples::BundledSamplesDir().empty())
       dirs.emplace_back(samples::BundledSamplesDir());
     return dirs;
   }

@@ -53,16 +53,16 @@ class OuterGeometryKeeper : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (watched == &window_ && watching_) {
       switch (event->type()) {
-        case QEvent::Show:
         case QEvent::Move:
         case QEvent::Resize:
-          ReapplyIfFrameChanged();
+          ReapplyIfMisplaced();
           break;
         case QEvent::Paint:
-          ReapplyIfFrameChanged();
-          // Painted with a frame known: from now on the size and place are the user's. Without a
-          // window manager the frame never comes; the first paint ends the watch as well.
-          watching_ = false;
+          // Painted where it belongs: from now on the size and place are the user's. Without a
+          // window manager no frame comes, and the first paint ends the watch as well.
+          if (!ReapplyIfMisplaced()) {
+            watching_ = false;
+          }
           break;
         default:
           break;
@@ -78,28 +78,51 @@ class OuterGeometryKeeper : public QObject {
   }
 
   void ApplyPosition() {
-    // move() on a top-level window positions its frame, with the margins Qt knows at the time.
+    // The client area goes inside the frame. QWidget::move() would place the frame, but with the
+    // frame's extent Qt cached at the last move, which is stale right after the window manager
+    // has framed the window.
     applied_ = FrameMargins(window_);
-    window_.move(requested_.topLeft());
+    window_.setGeometry(
+        QRect(requested_.topLeft() + QPoint(applied_.left(), applied_.top()), window_.size()));
   }
 
-  void ReapplyIfFrameChanged() {
-    if (FrameMargins(window_) == applied_) {
-      return;
+  // Applies the requested geometry again when the frame has changed since it was applied, or
+  // the window is not where it was asked to be (the window manager's first placement can arrive
+  // after the request). Returns whether it did.
+  bool ReapplyIfMisplaced() {
+    const QWindow* handle = window_.windowHandle();
+    // Until the window is on the screen it is only where Qt was told to put it; only the window
+    // system's answers after that can say otherwise. (A geometry request between the show and the
+    // first expose also holds Qt's expose back until the window system answers it.)
+    if (handle == nullptr || !handle->isExposed() || reapplied_ >= kMostReapplications) {
+      return false;
     }
+    const QRect outer = handle->frameGeometry();
+    const bool misplaced = (hasSize_ && outer.size() != requested_.size()) ||
+                           (hasPosition_ && outer.topLeft() != requested_.topLeft());
+    if (FrameMargins(window_) == applied_ && !misplaced) {
+      return false;
+    }
+    ++reapplied_;
     if (hasSize_) {
       ApplySize();
     }
     if (hasPosition_) {
       ApplyPosition();
     }
+    return true;
   }
+
+  // A window manager that will not have the window there (a screen edge, a tiling layout) gets
+  // its way after a few tries instead of a tug of war.
+  static constexpr int kMostReapplications = 8;
 
   QWidget& window_;
   QRect requested_;
   QMargins applied_;
   bool hasSize_ = false;
   bool hasPosition_ = false;
+  int reapplied_ = 0;
   bool watching_ = true;
 };
 

@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <QTranslator>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -16,14 +17,16 @@
 #include "app/command_line.h"
 #include "app/core/app_state.h"
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "app/shell.h"
 #include "pipeline/run_conversion.h"
 
 int main(int argc, char** argv) {
   // Interrupt and termination (Ctrl-C, a script that started the window ending) close the window
   // as its close button does, so a running worker is stopped and joined and leaves no partial
-  // file. The signals are blocked before any thread exists, so every thread inherits the mask,
-  // and read from a descriptor on the message loop.
+  // file. The signals are blocked first of all, before any thread exists, so every thread
+  // inherits the mask and one that arrives while the toolkit starts waits on the descriptor
+  // below, which the message loop reads.
   sigset_t closeSignals;
   sigemptyset(&closeSignals);
   sigaddset(&closeSignals, SIGINT);
@@ -32,12 +35,15 @@ int main(int argc, char** argv) {
   const int signalDescriptor = signalfd(-1, &closeSignals, SFD_CLOEXEC | SFD_NONBLOCK);
 
   QApplication app(argc, argv);
+  // No application display name: Qt would append it to the title of every other window (the
+  // tutorial window, the folder dialog), whose titles are their own texts.
   QApplication::setApplicationName(QStringLiteral("korvane"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Korvane"));
   // Ties the window to the installed menu entry and its icon (both named korvane); a build that
   // is not installed finds no such icon and keeps the toolkit's default.
   QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("korvane")));
+  // Qt's own texts in the user's language; the program's captions are Chinese in every locale.
+  const std::unique_ptr<QTranslator> qtTexts = korvane::InstallQtTranslations(QLocale());
 
   // Qt has taken its own arguments out; the rest are ours.
   std::vector<std::string> args;

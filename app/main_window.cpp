@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -13,9 +14,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 #include <system_error>
+#include <utility>
 
 #include "app/captions.h"
+#include "app/file_drops.h"
 #include "app/shell.h"
 #include "app/skin.h"
 #include "app/text_bridge.h"
@@ -120,6 +124,13 @@ void MainWindow::CreateControls() {
   for (QLabel* label : {label1_, label2_, label3_, label4_, label5_}) {
     label->installEventFilter(this);
   }
+
+  // Files and folders dropped on an edit field go to the window's drop handling, not into the
+  // field's text.
+  auto* fileDrops =
+      new FileDropRedirect([this](const QStringList& paths) { TakeDroppedPaths(paths); }, this);
+  folderEdit_->installEventFilter(fileDrops);
+  idEdit_->installEventFilter(fileDrops);
 }
 
 void MainWindow::SetFolderColour(int bgr) {
@@ -172,8 +183,9 @@ void MainWindow::StartOrPause() {
     startButton_->setText(Caption(captions::kStart));
     label4_->setText(Caption(captions::kCancelled));
     // Never waits: the worker stops at its next check, and whatever it sends from now on is
-    // dropped before it reaches a widget.
+    // dropped before it reaches a widget. A message box it waits on goes with it.
     state_.workerThread.request_stop();
+    CloseWorkerMessage();
   }
 }
 
@@ -199,6 +211,7 @@ void MainWindow::RunWorker(std::stop_token stop) {
 
 void MainWindow::StopWorker() {
   state_.workerThread.request_stop();
+  CloseWorkerMessage();
   if (state_.workerThread.joinable()) {
     state_.workerThread.join();
   }
@@ -241,7 +254,9 @@ void MainWindow::ApplyCaption(Control control, const QString& caption) {
 
 void MainWindow::ApplyPosition(Control control, int position) {
   if (auto* bar = qobject_cast<QProgressBar*>(ControlWidget(control))) {
-    bar->setValue(position);
+    // QProgressBar ignores a value outside its range and keeps the old one; a bar is expected to
+    // stop at its end instead.
+    bar->setValue(std::clamp(position, bar->minimum(), bar->maximum()));
   }
 }
 
@@ -265,8 +280,18 @@ QString MainWindow::ReadText(Control control) const {
   return {};
 }
 
-void MainWindow::ShowWorkerMessage(const QString& text, int style) {
-  shell_.ShowMessage(this, text, style);
+void MainWindow::OpenWorkerMessage(const QString& text, int style, std::function<void()> closed) {
+  // The box holds up only the worker, which waits for it: Pause and closing the window stay
+  // available and take the box down with the worker.
+  CloseWorkerMessage();
+  workerMessage_ = shell_.OpenMessage(this, text, style, std::move(closed));
+}
+
+void MainWindow::CloseWorkerMessage() {
+  if (QDialog* box = workerMessage_.data()) {
+    workerMessage_.clear();
+    box->reject();
+  }
 }
 
 TutorialWindow* MainWindow::Tutorial() const {
@@ -321,27 +346,20 @@ void MainWindow::OpenCollectionsPage() {
 void MainWindow::OpenTutorial() {
   // One tutorial window at a time: a second release brings the open one to the front.
   if (tutorial_ != nullptr) {
-    tutorial_->show();
-    tutorial_->raise();
-    tutorial_->activateWindow();
+    tutorial_->Present();
     return;
   }
   tutorial_ = TutorialWindow::Open(shell_);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) {
+  if (!DroppedLocalPaths(*event->mimeData()).isEmpty()) {
     event->acceptProposedAction();
   }
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-  QStringList paths;
-  for (const QUrl& url : event->mimeData()->urls()) {
-    if (url.isLocalFile()) {
-      paths.push_back(QDir::toNativeSeparators(url.toLocalFile()));
-    }
-  }
+  const QStringList paths = DroppedLocalPaths(*event->mimeData());
   if (paths.isEmpty()) {
     return;
   }

@@ -3,6 +3,7 @@
 // thread, and stops and joins the worker before it goes away.
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -55,7 +56,9 @@ class MainWindow : public QWidget {
   int ReadPosition(Control control) const;
   void ApplyMaximum(Control control, int maximum);
   QString ReadText(Control control) const;
-  void ShowWorkerMessage(const QString& text, int style);
+  // Shows the worker's message box without blocking the window; `closed` runs when it has been
+  // closed, by the user or because the worker is being stopped.
+  void OpenWorkerMessage(const QString& text, int style, std::function<void()> closed);
 
   // The tutorial window opened from 标签3, while it is open.
   TutorialWindow* Tutorial() const;
@@ -85,6 +88,7 @@ class MainWindow : public QWidget {
   void OpenCollectionsPage();
   void OpenTutorial();
   void SetFolderColour(int bgr);
+  void CloseWorkerMessage();
   QWidget* ControlWidget(Control control) const;
 
   AppState& state_;
@@ -107,6 +111,7 @@ class MainWindow : public QWidget {
   QWidget* dropTarget_ = nullptr;  // 拖放对象1
   QMenu* menu_ = nullptr;
   QPointer<TutorialWindow> tutorial_;
+  QPointer<QDialog> workerMessage_;  // the worker's open message box
 };
 
 }  // namespace korvane

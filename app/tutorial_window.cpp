@@ -1,5 +1,6 @@
 #include "app/tutorial_window.h"
 
+#include <QDialog>
 #include <QEvent>
 #include <QImageReader>
 #include <QLabel>
@@ -35,10 +36,27 @@ TutorialWindow* TutorialWindow::Open(Shell& shell) {
   auto* window = new TutorialWindow();
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->ArrangeForScreen(shell.PrimaryScreenSize());
-  // The advice box belongs to the window's creation and closes before the window shows.
-  shell.ShowMessage(window, FromGbk(captions::kTutorialAdvice), kMessagePlain);
-  window->show();
+  // The advice box belongs to the window's creation, so the window shows once it has been
+  // closed; meanwhile the main window stays usable.
+  QPointer<TutorialWindow> guard(window);
+  window->advice_ =
+      shell.OpenMessage(window, FromGbk(captions::kTutorialAdvice), kMessagePlain, [guard] {
+        if (guard != nullptr) {
+          guard->show();
+        }
+      });
   return window;
+}
+
+void TutorialWindow::Present() {
+  if (advice_ != nullptr) {
+    advice_->raise();
+    advice_->activateWindow();
+    return;
+  }
+  show();
+  raise();
+  activateWindow();
 }
 
 void TutorialWindow::ArrangeForScreen(QSize screen) {

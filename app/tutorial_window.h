@@ -2,6 +2,8 @@
 // collection's ID (its cid) is found, under a caption with the same advice.
 #pragma once
 
+#include <QDialog>
+#include <QPointer>
 #include <QSize>
 #include <QWidget>
 
@@ -19,9 +21,16 @@ class TutorialWindow : public QWidget {
   // The window as designed: at 50,50, 399 by 258, the picture box at 40,8, 248 by 192.
   explicit TutorialWindow(QWidget* parent = nullptr);
 
-  // Creates an ordinary window (not modal, no owner) that deletes itself when closed, runs its
-  // creation steps for the primary screen of `shell` and shows it.
+  // Creates an ordinary window (not modal, no owner) that deletes itself when closed and runs its
+  // creation steps for the primary screen of `shell`: it shows once its advice box has been
+  // closed. The box blocks no other window.
   static TutorialWindow* Open(Shell& shell);
+
+  // Brings the window to the front, or its advice box while that is still open.
+  void Present();
+
+  // The advice box while it is open.
+  QDialog* Advice() const { return advice_; }
 
   // Sizes the window to two thirds of `screen`, centres it and stretches the picture box over it.
   void ArrangeForScreen(QSize screen);
@@ -38,6 +47,7 @@ class TutorialWindow : public QWidget {
   QLabel* picture_ = nullptr;  // 图片框1
   QMovie* movie_ = nullptr;
   QSize naturalSize_;  // the picture's own size
+  QPointer<QDialog> advice_;
 };
 
 }  // namespace korvane

@@ -1,6 +1,8 @@
 #include "app/window_ui_port.h"
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 #include "app/main_window.h"
 #include "app/text_bridge.h"
@@ -45,11 +47,36 @@ std::string WindowUiPort::Text(Control control) {
   return ToGbk(*result);
 }
 
+namespace {
+
+// The worker's side of an open message box: set once the box has been closed. Shared with the
+// box's close report, which may come after the worker has stopped waiting.
+struct BoxClosed {
+  std::mutex mutex;
+  std::condition_variable_any changed;
+  bool closed = false;
+};
+
+}  // namespace
+
 void WindowUiPort::ShowMessage(std::string_view text, int style) {
   MainWindow* window = &window_;
-  calls_.Run(
-      [window, message = FromGbk(text), style] { window->ShowWorkerMessage(message, style); },
-      stop_);
+  auto boxClosed = std::make_shared<BoxClosed>();
+  const auto report = [boxClosed] {
+    {
+      std::lock_guard lock(boxClosed->mutex);
+      boxClosed->closed = true;
+    }
+    boxClosed->changed.notify_all();
+  };
+  if (!calls_.Run([window, message = FromGbk(text), style,
+                   report] { window->OpenWorkerMessage(message, style, report); },
+                  stop_)) {
+    return;
+  }
+  // The box is open and blocks nothing but this thread; a stop request ends the wait at once.
+  std::unique_lock lock(boxClosed->mutex);
+  boxClosed->changed.wait(lock, stop_, [&] { return boxClosed->closed; });
 }
 
 }  // namespace korvane

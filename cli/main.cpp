@@ -28,6 +28,16 @@ constexpr int kExitCancelled = 130;
 
 int main(int argc, char** argv) {
   using namespace korvane;
+  // Ctrl-C and termination are taken by a watcher thread, not by a handler in whatever thread
+  // the signal happens to hit: the run is stopped cooperatively and nothing is left half-written.
+  // They are blocked first of all, so one that comes while the options are read waits for the
+  // watcher instead of ending the program.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
   std::string error;
   const auto options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!options) {
@@ -50,14 +60,6 @@ int main(int argc, char** argv) {
     }
     platform::SetTrustedCaFile(options->caFile);
   }
-
-  // Ctrl-C and termination are taken by a watcher thread, not by a handler in whatever thread
-  // the signal happens to hit: the run is stopped cooperatively and nothing is left half-written.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   AppState state;
   std::stop_source stopSource;

@@ -17,6 +17,11 @@ packages=(
   qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-wqy-microhei
   # the Debian package: manual pages, menu entry check, cpack's dpkg-shlibdeps, the package test
   help2man desktop-file-utils dpkg-dev file gzip
+  # Qt's own texts (dialog buttons, context menus) in the user's language
+  qt6-translations-l10n
+  # the desktop tests: a window manager that frames windows, X tools to read titles and to
+  # press keys and buttons, and the X client library the tests read window frames with
+  openbox x11-utils xdotool libxcb1-dev
 )
 
 missing=()

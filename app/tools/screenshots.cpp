@@ -31,6 +31,12 @@ namespace {
 class PictureShell : public korvane::QtShell {
  public:
   void ShowMessage(QWidget*, const QString&, int) override {}
+  QDialog* OpenMessage(QWidget*, const QString&, int, std::function<void()> closed) override {
+    if (closed) {
+      closed();
+    }
+    return nullptr;
+  }
 };
 
 void ProcessFor(int milliseconds) {
@@ -68,7 +74,6 @@ bool ProcessUntil(const std::function<bool()>& done, int milliseconds) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("Korvane"));
   if (argc != 2) {
     std::cerr << "usage: " << argv[0] << " OUTPUT_FOLDER\n";
     return 2;

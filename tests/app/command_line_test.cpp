@@ -3,12 +3,16 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <thread>
 
 #include "platform/http_trust.h"
 
@@ -97,18 +101,49 @@ TEST(CommandLineTest, TheProgramEndsWithStatus2OnBadOptions) {
   }
 }
 
-// Termination closes the window as its close button does, and the program ends normally.
+// Whether process `pid` runs `program` (its exec is done) and has `signal` blocked: read in that
+// order, since the spawning itself blocks every signal for a moment before the exec.
+bool RunsWithSignalBlocked(qint64 pid, const char* program, int signal) {
+  namespace fs = std::filesystem;
+  const std::string proc = "/proc/" + std::to_string(pid);
+  std::error_code error;
+  if (fs::read_symlink(proc + "/exe", error) != fs::canonical(program, error)) {
+    return false;
+  }
+  std::ifstream status(proc + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("SigBlk:")) {
+      return ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1) != 0;
+    }
+  }
+  return false;
+}
+
+// Termination closes the window as its close button does, and the program ends normally: once
+// its message loop runs, and also when it comes at the very start, while the toolkit is still
+// starting up and before any handling of it exists.
 TEST(CommandLineTest, TheProgramClosesItsWindowOnTermination) {
-  QProcess program;
-  program.start(QStringLiteral(KORVANE_PROGRAM), {});
-  ASSERT_TRUE(program.waitForStarted(30000));
-  // Give it time to reach its message loop; a signal before that still closes the window.
-  program.waitForFinished(1000);
-  ASSERT_EQ(program.state(), QProcess::Running);
-  program.terminate();
-  ASSERT_TRUE(program.waitForFinished(30000));
-  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(program.exitCode(), 0);
+  for (const bool atStart : {true, false}) {
+    SCOPED_TRACE(atStart ? "at start" : "in the message loop");
+    QProcess program;
+    program.start(QStringLiteral(KORVANE_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted(30000));
+    if (atStart) {
+      QElapsedTimer timer;
+      timer.start();
+      while (!RunsWithSignalBlocked(program.processId(), KORVANE_PROGRAM, SIGTERM) &&
+             timer.elapsed() < 30000) {
+        std::this_thread::yield();
+      }
+    } else {
+      program.waitForFinished(1000);
+    }
+    ASSERT_EQ(program.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+  }
 }
 
 }  // namespace

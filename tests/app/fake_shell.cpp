@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <memory>
+#include <utility>
 
 #include "app/text_bridge.h"
 
@@ -13,6 +15,29 @@ void FakeShell::ShowMessage(QWidget*, const QString& text, int style) {
   if (onMessage) {
     onMessage(text);
   }
+}
+
+QDialog* FakeShell::OpenMessage(QWidget* parent, const QString& text, int style,
+                                std::function<void()> closed) {
+  messages.push_back({text, style});
+  auto* box = new QDialog(parent);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  auto once = std::make_shared<std::function<void()>>(std::move(closed));
+  const auto report = [this, once] {
+    ++closedBoxes;
+    if (*once) {
+      std::exchange(*once, nullptr)();
+    }
+  };
+  QObject::connect(box, &QDialog::finished, box, report);
+  openedBoxes.emplace_back(box);
+  if (onMessage) {
+    onMessage(text);
+  }
+  if (!holdMessages) {
+    box->accept();
+  }
+  return box;
 }
 
 QString FakeShell::ChooseFolder(QWidget*, const QString& title) {

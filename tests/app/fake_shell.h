@@ -2,6 +2,8 @@
 // them, and answers the screen size and the folder dialog as the test sets them.
 #pragma once
 
+#include <QDialog>
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -22,6 +24,11 @@ struct ShownMessage {
 class FakeShell : public Shell {
  public:
   void ShowMessage(QWidget* parent, const QString& text, int style) override;
+  // Records the box like ShowMessage and returns a hidden dialog that stands for it. The user
+  // closes it at once with OK unless `holdMessages` is set; then it stays open until the test
+  // or the program closes it.
+  QDialog* OpenMessage(QWidget* parent, const QString& text, int style,
+                       std::function<void()> closed) override;
   QString ChooseFolder(QWidget* parent, const QString& title) override;
   void OpenUrl(const QUrl& url) override;
   QSize PrimaryScreenSize() override { return screenSize; }
@@ -31,7 +38,12 @@ class FakeShell : public Shell {
   QString folderToChoose;
   QSize screenSize{1920, 1080};
 
+  bool holdMessages = false;
+
   std::vector<ShownMessage> messages;
+  // The boxes of OpenMessage, while they exist, and how many of them have been closed.
+  std::vector<QPointer<QDialog>> openedBoxes;
+  int closedBoxes = 0;
   QStringList dialogTitles;
   std::vector<QUrl> openedUrls;
 };

@@ -64,11 +64,24 @@ class MainWindowTest : public ::testing::Test {
     }
     QMimeData mime;
     mime.setUrls(urls);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window.get(), &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window.get(), &drop);
+    ASSERT_TRUE(DropOn(window.get(), mime));
+  }
+
+  // Drags `mime` onto `target` and drops it there, as the toolkit delivers a drop from another
+  // program: the enter goes to the widget under the pointer and on up to its first ancestor
+  // that takes it, the drop to the widget that took the enter. Returns whether a widget took it.
+  static bool DropOn(QWidget* target, const QMimeData& mime) {
+    const QPoint where(4, 4);
+    QDragEnterEvent enter(where, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) {
+      return false;
+    }
+    QDragMoveEvent move(where, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(QPointF(where), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
   }
 
   AppState state;
@@ -198,6 +211,91 @@ TEST_F(MainWindowTest, DropOfTwoFoldersPutsBothPathsEachWithCrLf) {
   EXPECT_FALSE(Child<QPushButton>("按钮2")->isEnabled());
 }
 
+// What file managers offer for a dragged folder, dropped on each edit field and on the window's
+// bare area: every drag that carries a local folder goes to the window's drop handling, never
+// into a field's text; plain text dropped on a field is still inserted there.
+TEST_F(MainWindowTest, DroppedFoldersReachTheDropHandlingWhereverTheyLand) {
+  const QString folder = QDir::toNativeSeparators(QStringLiteral("/tmp/icons"));
+  const QByteArray uri = QUrl::fromLocalFile(QStringLiteral("/tmp/icons")).toEncoded();
+  struct Case {
+    const char* name;
+    std::vector<std::pair<QString, QByteArray>> formats;
+    bool isFolder;  // otherwise text
+  };
+  const Case cases[] = {
+      {"uri list and plain text",
+       {{QStringLiteral("text/uri-list"), uri + "\r\n"},
+        {QStringLiteral("text/plain"), uri},
+        {QStringLiteral("text/plain;charset=utf-8"), uri}},
+       true},
+      {"copied-files list and plain text",
+       {{QStringLiteral("x-special/gnome-copied-files"), "copy\n" + uri},
+        {QStringLiteral("text/plain"), uri}},
+       true},
+      {"plain text", {{QStringLiteral("text/plain"), "42"}}, false},
+      {"a web link",
+       {{QStringLiteral("text/uri-list"), "http://icons.example.com/a\r\n"},
+        {QStringLiteral("text/plain"), "http://icons.example.com/a"}},
+       false},
+  };
+  for (const Case& c : cases) {
+    for (std::string_view target : {"编辑框2", "编辑框1", ""}) {
+      SCOPED_TRACE(std::string(c.name) + " on " +
+                   (target.empty() ? "the window" : Q(target).toStdString()));
+      window = std::make_unique<MainWindow>(state, shell, WorkerBody());
+      window->show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+      QMimeData mime;
+      for (const auto& [format, data] : c.formats) {
+        mime.setData(format, data);
+      }
+      auto* id = Child<QLineEdit>("编辑框1");
+      const QString hint = Folder()->text();
+      const bool taken = DropOn(target.empty() ? window.get() : Child<QWidget>(target), mime);
+      if (c.isFolder) {
+        EXPECT_TRUE(taken);
+        EXPECT_EQ(Folder()->text(), folder + kSeparator);
+        EXPECT_EQ(id->text(), QStringLiteral("12527"));
+        EXPECT_FALSE(Child<QPushButton>("按钮2")->isEnabled());
+        continue;
+      }
+      EXPECT_TRUE(Child<QPushButton>("按钮2")->isEnabled());
+      if (target.empty()) {
+        EXPECT_FALSE(taken);
+        EXPECT_EQ(Folder()->text(), hint);
+      } else {
+        // The field takes the text at the drop position, as it always did.
+        EXPECT_TRUE(taken);
+        auto* edit = Child<QLineEdit>(target);
+        EXPECT_TRUE(edit->text().contains(mime.text())) << edit->text().toStdString();
+      }
+    }
+  }
+}
+
+TEST_F(MainWindowTest, ProgressPositionsOutsideTheRangeStopAtItsEnds) {
+  struct Case {
+    Control control;
+    int maximum;  // 0: the designed range 0 to 100
+    int position;
+    int shown;
+  };
+  const Case cases[] = {
+      {Control::kProgress2, 0, 150, 100}, {Control::kProgress2, 0, -5, 0},
+      {Control::kProgress2, 0, 40, 40},   {Control::kProgress1, 9, 12, 9},
+      {Control::kProgress1, 9, -1, 0},    {Control::kProgress1, 9, 9, 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.position);
+    window->ApplyPosition(c.control, 50);
+    if (c.maximum > 0) {
+      window->ApplyMaximum(c.control, c.maximum);
+    }
+    window->ApplyPosition(c.control, c.position);
+    EXPECT_EQ(window->ReadPosition(c.control), c.shown);
+  }
+}
+
 TEST_F(MainWindowTest, StartWithoutAFolderAsksForOneAndChangesNothing) {
   for (const QString& text : {QString(), Q(captions::kFolderHint)}) {
     shell.messages.clear();
@@ -287,17 +385,32 @@ TEST_F(MainWindowTest, TutorialLinkOpensOneOwnerlessModelessWindow) {
   QTest::mouseRelease(link, Qt::RightButton, {}, QPoint(2, 2));
   EXPECT_EQ(window->Tutorial(), nullptr);
 
+  // The advice box comes first and holds up only the tutorial window, which shows once the box
+  // has been closed.
+  shell.holdMessages = true;
   QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(2, 2));
   TutorialWindow* tutorial = window->Tutorial();
   ASSERT_NE(tutorial, nullptr);
+  ASSERT_EQ(shell.messages.size(), 1u);
+  EXPECT_EQ(shell.messages[0].text, Q(captions::kTutorialAdvice));
+  ASSERT_NE(tutorial->Advice(), nullptr);
+  EXPECT_FALSE(tutorial->isVisible());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  // A second release while the box is open neither opens another window nor another box.
+  QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(2, 2));
+  EXPECT_EQ(window->Tutorial(), tutorial);
+  EXPECT_EQ(shell.messages.size(), 1u);
+  EXPECT_FALSE(tutorial->isVisible());
+
+  tutorial->Advice()->accept();
   EXPECT_TRUE(tutorial->isVisible());
   EXPECT_EQ(tutorial->parentWidget(), nullptr);
   EXPECT_FALSE(tutorial->isModal());
   EXPECT_EQ(tutorial->windowModality(), Qt::NonModal);
-  ASSERT_EQ(shell.messages.size(), 1u);
-  EXPECT_EQ(shell.messages[0].text, Q(captions::kTutorialAdvice));
+  EXPECT_TRUE(testing::WaitUntil([&] { return tutorial->Advice() == nullptr; }));
 
-  // A second release shows the open window rather than another one.
+  // A release with the window open shows that window rather than another one.
   QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(2, 2));
   EXPECT_EQ(window->Tutorial(), tutorial);
   EXPECT_EQ(shell.messages.size(), 1u);

@@ -4,6 +4,7 @@
 // The worker bodies here are fakes that drive the UI port as a conversion run does.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -201,28 +202,59 @@ TEST_F(WorkerTest, StartPauseAndStartAgain) {
   EXPECT_EQ(ticker.mostRunning, 1);
 }
 
-TEST_F(WorkerTest, PauseReleasesAWorkerWaitingForAMessageBox) {
-  std::atomic<bool> messageReturned{false};
-  std::atomic<bool> finished{false};
-  Open([&](ConversionContext& context) {
-    context.ui.ShowMessage("无svg代码", kMessageError);
-    messageReturned = true;
-    context.ui.SetCaption(Control::kLabel4, "after the box");
-    finished = true;
-  });
-  bool releasedWhileOpen = false;
-  shell.onMessage = [&](const QString&) {
-    // The box is open on this thread and the worker waits for it: Pause must free the worker.
+// The worker's message box blocks nothing but the worker, which waits until the box is closed:
+// by the user (the run goes on), by Pause or by closing the window (the box goes with the worker).
+TEST_F(WorkerTest, AMessageBoxHoldsOnlyTheWorker) {
+  enum class Ending { kUserCloses, kPause, kWindowClosed };
+  for (Ending ending : {Ending::kUserCloses, Ending::kPause, Ending::kWindowClosed}) {
+    SCOPED_TRACE(static_cast<int>(ending));
+    shell.messages.clear();
+    shell.openedBoxes.clear();
+    shell.closedBoxes = 0;
+    shell.holdMessages = true;
+    std::atomic<bool> messageReturned{false};
+    std::atomic<bool> finished{false};
+    Open([&](ConversionContext& context) {
+      context.ui.ShowMessage("无svg代码", kMessageError);
+      messageReturned = true;
+      context.ui.SetCaption(Control::kLabel4, "after the box");
+      finished = true;
+    });
     Button()->click();
-    releasedWhileOpen = WaitUntil([&] { return finished.load(); }, 2000);
-  };
-  Button()->click();
-  ASSERT_TRUE(WaitUntil([&] { return !shell.messages.empty(); }));
-  EXPECT_TRUE(releasedWhileOpen);
-  EXPECT_TRUE(messageReturned);
-  EXPECT_EQ(shell.messages[0].style, kMessageError);
-  QTest::qWait(20);
-  EXPECT_EQ(Status()->text(), Q("已经取消转换."));
+    ASSERT_TRUE(WaitUntil([&] { return !shell.openedBoxes.empty(); }));
+    EXPECT_EQ(shell.messages[0].text, Q("无svg代码"));
+    EXPECT_EQ(shell.messages[0].style, kMessageError);
+    // The box is open and the worker waits for it, while the window goes on working.
+    QTest::qWait(50);
+    EXPECT_FALSE(messageReturned);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    Child<QProgressBar>("进度条2")->setValue(7);
+
+    switch (ending) {
+      case Ending::kUserCloses:
+        shell.openedBoxes[0]->accept();
+        ASSERT_TRUE(WaitUntil([&] { return Status()->text() == QStringLiteral("after the box"); }));
+        EXPECT_TRUE(finished);
+        break;
+      case Ending::kPause:
+        Button()->click();
+        EXPECT_EQ(shell.closedBoxes, 1);
+        ASSERT_TRUE(WaitUntil([&] { return finished.load(); }, 2000));
+        QTest::qWait(20);
+        EXPECT_EQ(Status()->text(), Q("已经取消转换."));
+        break;
+      case Ending::kWindowClosed:
+        window->close();
+        EXPECT_EQ(shell.closedBoxes, 1);
+        EXPECT_TRUE(finished);
+        EXPECT_FALSE(state.workerThread.joinable());
+        break;
+    }
+    EXPECT_TRUE(messageReturned);
+    EXPECT_EQ(shell.closedBoxes, 1);
+    EXPECT_TRUE(WaitUntil([&] { return shell.openedBoxes[0] == nullptr; }));
+    window.reset();
+  }
 }
 
 TEST_F(WorkerTest, ClosingMidRunStopsAndJoinsTheWorkerWithoutASummary) {

@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "cli/cli_options.h"
@@ -159,6 +161,23 @@ struct Child {
   }
 };
 
+// Whether process `pid` runs `program` (its exec is done) and has `signal` blocked: read in that
+// order, since the spawning itself blocks every signal for a moment before the exec.
+bool RunsWithSignalBlocked(pid_t pid, const std::string& program, int signal) {
+  const std::string proc = "/proc/" + std::to_string(pid);
+  std::error_code error;
+  if (fs::read_symlink(proc + "/exe", error) != fs::canonical(program, error)) {
+    return false;
+  }
+  std::ifstream status(proc + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("SigBlk:")) {
+      return ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1) != 0;
+    }
+  }
+  return false;
+}
+
 class CliProgramTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { server_ = std::make_unique<standin::StandinServer>(); }
@@ -290,6 +309,25 @@ TEST_F(CliProgramTest, CollectionPageDeclaringACharsetIsReadNotCrashedOn) {
     library.stop();
     thread.join();
   }
+}
+
+// Ctrl-C at the very start, while the options are still being read: the program has blocked it
+// first thing, so it waits for the watcher and cancels the run like any other.
+TEST_F(CliProgramTest, InterruptAtStartIsHandledLikeAnyOther) {
+  server_->SetPolls(3);
+  Child child = Child::Start(Args("12527"));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!RunsWithSignalBlocked(child.pid, KORVANE_CLI_PROGRAM, SIGINT) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  ::kill(child.pid, SIGINT);
+  std::string out, err;
+  EXPECT_EQ(child.Finish(out, err), 130) << out << err;
+  EXPECT_TRUE(
+      out.ends_with("\xE5\xB7\xB2\xE7\xBB\x8F\xE5\x8F\x96\xE6\xB6\x88\xE8\xBD\xAC"
+                    "\xE6\x8D\xA2.\n"))
+      << out;  // 已经取消转换.
 }
 
 }  // namespace

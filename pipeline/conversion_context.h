@@ -28,6 +28,9 @@ struct ConversionContext {
   double waitScale = 1.0;
   // Timeout of each request in seconds; 0 keeps the request routines' own (30 s).
   int requestTimeoutSeconds = 0;
+  // The icon (from 1) and its document (from 1) being worked on, for failure reports.
+  int iconNumber = 0;
+  int documentNumber = 0;
 };
 
 // The collections page that the window opens in the browser.

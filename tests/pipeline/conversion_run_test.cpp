@@ -332,7 +332,7 @@ TEST_F(ConversionRunTest, EveryServiceFaultEndsInACountedFailureAndWritesNothing
 
 TEST_F(ConversionRunTest, MarkupBeyondTheSearchLimitsIsAFailedIconAndTheRunGoesOn) {
   // Icons whose markup the path search gives up on, between two ordinary icons: over 10 MB of
-  // path data in one run, and 200,000 path elements without the closing svg tag.
+  // path data in one run, and a million path elements without the closing svg tag.
   const std::string ordinary =
       "<svg class=\\\"icon\\\" viewBox=\\\"0 0 1024 1024\\\"><path "
       "d=\\\"M152 512A360 360 0 1 1 872 512Z\\\"></path></svg>";
@@ -341,7 +341,7 @@ TEST_F(ConversionRunTest, MarkupBeyondTheSearchLimitsIsAFailedIconAndTheRunGoesO
     longPath += " L1 1";
   longPath += "\\\"></path></svg>";
   std::string manyPaths = "<svg viewBox=\\\"0 0 1024 1024\\\">";
-  for (int i = 0; i < 200'000; ++i)
+  for (int i = 0; i < 1'000'000; ++i)
     manyPaths += "<path d=\\\"M1 1\\\"/>";
   const fs::path collections = folder_.parent_path() / (folder_.filename().string() + "-json");
   fs::create_directories(collections);

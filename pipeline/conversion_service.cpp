@@ -155,6 +155,7 @@ class ServiceRun {
       return ConversionOutcome::kCancelled;
     ++state_.failureCount;
     Note(std::move(reason));
+    Note("given up");
     ui_.ReportFailure("icon " + std::to_string(context_.iconNumber) + " document " +
                       std::to_string(context_.documentNumber) + " (" + state_.iconTimeText +
                       ".png): " + reason_);

@@ -178,7 +178,9 @@ std::string DescribeSaveFailure(const SaveFailure& failure) {
   std::string text(failure.step.empty() ? std::string_view("save") : failure.step);
   if (failure.error != 0) {
     text += ": ";
-    text += std::strerror(failure.error);
+    // The C library's English words whatever the locale: the report is the program's text.
+    const char* description = ::strerrordesc_np(failure.error);
+    text += description ? description : "error " + std::to_string(failure.error);
   }
   return text;
 }

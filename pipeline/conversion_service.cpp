@@ -135,7 +135,9 @@ class ServiceRun {
     if (!downloadError.empty())
       return Fail("download " + url + ": " + downloadError);
     // An empty, foreign or cut-short download is a failed document, never a broken picture.
-    const PngFault fault = CheckPngStructure(png);
+    const PngFault fault = CheckPngStructure(png, stop_);
+    if (stop_.stop_requested())
+      return ConversionOutcome::kCancelled;
     if (fault != PngFault::kNone) {
       return Fail("download " + url + ": " + std::string(PngFaultText(fault)) + ", " +
                   std::to_string(png.size()) + " bytes");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stop_token>
 #include <string_view>
 
 namespace korvane {
@@ -19,12 +20,14 @@ enum class PngFault {
   kNoImageData,     // no IDAT chunk before IEND
   kNoIend,          // the data ends without an IEND chunk
   kDataAfterIend,   // bytes follow the IEND chunk
+  kStopped,         // a stop request ended the check before it was done
 };
 
 // Checks the chunk structure of `bytes`: the signature, IHDR (13 bytes of data) as the first
 // chunk, each chunk's length within the data and its CRC right, at least one IDAT, and IEND as
-// the last chunk with nothing after it. The pixels themselves are not decoded.
-PngFault CheckPngStructure(std::string_view bytes);
+// the last chunk with nothing after it. The pixels themselves are not decoded. `stop` is checked
+// at least once a megabyte, so a stop is not held up by a large picture.
+PngFault CheckPngStructure(std::string_view bytes, std::stop_token stop = {});
 
 // A short English description of a fault ("truncated chunk", ...), for failure reports.
 std::string_view PngFaultText(PngFault fault);

@@ -48,6 +48,14 @@ TEST(PngCheck, AWholePictureAndOnlyItPasses) {
   }
 }
 
+TEST(PngCheck, AStopEndsTheCheckOfALargePicture) {
+  const std::string large = kSignature + kIhdr + Chunk("IDAT", std::string(8 << 20, 'x')) + kIend;
+  ASSERT_EQ(CheckPngStructure(large), PngFault::kNone);
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_EQ(CheckPngStructure(large, stop.get_token()), PngFault::kStopped);
+}
+
 TEST(PngCheck, EachFaultIsNamed) {
   std::string badCrc = kWhole;
   badCrc[kSignature.size() + kIhdr.size() + 8] ^= 1;  // the first byte of tEXt's data

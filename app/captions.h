@@ -20,6 +20,8 @@ inline constexpr std::string_view kMenu = "菜单";
 inline constexpr std::string_view kMenuProxy = "获取代理IP";
 inline constexpr std::string_view kChooseFolderTitle = "请选择下载目录";
 inline constexpr std::string_view kChooseFolderFirst = "先选择目录";
+// A folder whose name GBK cannot spell: the files would land in another folder.
+inline constexpr std::string_view kFolderNameUnusable = "目录名含有无法处理的字符";
 inline constexpr std::string_view kCancelled = "已经取消转换.";
 // The tutorial window's caption and the advice it shows when it opens.
 inline constexpr std::string_view kTutorialAdvice =

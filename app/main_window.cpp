@@ -26,6 +26,7 @@
 #include "app/tutorial_window.h"
 #include "app/window_geometry.h"
 #include "app/window_ui_port.h"
+#include "util/gbk_exact.h"
 
 namespace korvane {
 namespace {
@@ -174,8 +175,16 @@ void MainWindow::StartOrPause() {
     shell_.ShowMessage(this, Caption(captions::kChooseFolderFirst), kMessagePlain);
     return;
   }
-  progress1_->setValue(0);
   const QString caption = startButton_->text();
+  // GBK cannot spell every folder name; such a name would turn into another folder's ('?' for
+  // each character), so it is refused before the run starts. Pause is never refused.
+  if (caption == Caption(captions::kStart) &&
+      !ExactGbkFromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(folder.utf16()),
+                                             static_cast<size_t>(folder.size())))) {
+    shell_.ShowMessage(this, Caption(captions::kFolderNameUnusable), kMessagePlain);
+    return;
+  }
+  progress1_->setValue(0);
   if (caption == Caption(captions::kStart)) {
     startButton_->setText(Caption(captions::kPause));
     StartWorker();

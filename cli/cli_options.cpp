@@ -6,13 +6,14 @@ std::string CliUsage() {
   return "usage: korvane-cli --folder DIR [--id ID] [--icon-library URL] [--converter URL]\n"
          "                   [--ca-file PEM]\n"
          "Saves every icon of one collection as a PNG file in DIR.\n"
-         "  --folder DIR         the download folder (must exist)\n"
+         "  --folder DIR         the download folder (must exist; its name must be GBK text)\n"
          "  --id ID              the collection's ID (default 12527)\n"
          "  --icon-library URL   base URL of the icon library (e.g. http://127.0.0.1:8080)\n"
          "  --converter URL      base URL of the conversion service (https)\n"
          "  --ca-file PEM        also trust the CA certificates in this file\n"
-         "Exit status: 0 all saved, 1 some failed, 2 bad usage or unreadable collection,\n"
-         "130 cancelled.\n";
+         "Each document given up gets a line on standard error that says why.\n"
+         "Exit status: 0 all saved, 1 some failed, 2 bad usage (a folder name that GBK cannot\n"
+         "spell included) or unreadable collection, 130 cancelled.\n";
 }
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,

@@ -63,6 +63,13 @@ void ConsoleUi::ShowMessage(std::string_view text, int /*style*/) {
   PrintLine(err_, text);
 }
 
+void ConsoleUi::ReportFailure(std::string_view reason) {
+  std::lock_guard lock(mutex_);
+  if (cancelled_ || stop_.stop_requested())
+    return;
+  PrintLine(err_, "korvane-cli: failed: " + std::string(reason));
+}
+
 void ConsoleUi::Cancel(std::string_view text) {
   std::lock_guard lock(mutex_);
   if (cancelled_)

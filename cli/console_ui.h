@@ -1,6 +1,7 @@
 // The headless front end's window: captions of the two status labels become lines of UTF-8 text,
 // the icon progress becomes a bar on a terminal, message boxes go to the error stream and never
-// wait. Once the run is cancelled nothing more is printed.
+// wait, and each given-up document's reason is a line on the error stream. Once the run is
+// cancelled nothing more is printed.
 #pragma once
 
 #include <cstdio>
@@ -25,6 +26,8 @@ class ConsoleUi : public UiPort {
   void SetMaximum(Control control, int maximum) override;
   std::string Text(Control control) override;
   void ShowMessage(std::string_view text, int style) override;
+  // One line on the error stream: "korvane-cli: failed: " and the reason.
+  void ReportFailure(std::string_view reason) override;
 
   // Prints `text` as the last line and silences everything after it. Call after requesting the
   // stop, so the worker's later calls find it requested.

@@ -17,6 +17,7 @@
 #include "pipeline/run_conversion.h"
 #include "platform/http_trust.h"
 #include "util/char_set.h"
+#include "util/gbk_exact.h"
 
 namespace {
 
@@ -48,6 +49,16 @@ int main(int argc, char** argv) {
     std::fputs(CliUsage().c_str(), stdout);
     return 0;
   }
+  // The folder travels as GBK text: a name that GBK cannot spell would turn into another folder's
+  // name ('?' for each such character), so it is refused before any request.
+  const std::optional<std::string> folderGbk = ExactGbkFromUtf8(options->folder);
+  if (!folderGbk) {
+    std::fprintf(stderr,
+                 "korvane-cli: the folder name has characters that cannot be handled (outside "
+                 "GBK): %s\n",
+                 options->folder.c_str());
+    return kExitUsage;
+  }
   std::error_code fsError;
   if (!std::filesystem::is_directory(options->folder, fsError)) {
     std::fprintf(stderr, "korvane-cli: not a folder: %s\n", options->folder.c_str());
@@ -63,8 +74,8 @@ int main(int argc, char** argv) {
 
   AppState state;
   std::stop_source stopSource;
-  ConsoleUi ui(stdout, stderr, ::isatty(STDOUT_FILENO) == 1, Utf8ToAnsi(options->id),
-               Utf8ToAnsi(options->folder), stopSource.get_token());
+  ConsoleUi ui(stdout, stderr, ::isatty(STDOUT_FILENO) == 1, Utf8ToAnsi(options->id), *folderGbk,
+               stopSource.get_token());
   ServiceEndpoints endpoints;
   if (!options->iconLibrary.empty())
     endpoints.iconLibrary = options->iconLibrary;

@@ -33,6 +33,9 @@ struct ConversionContext {
   // The engines kept across the documents of the run on this thread; RunConversion provides
   // them when the caller does not. Without them each document makes its own.
   RunScripts* scripts = nullptr;
+  // The icon (from 1) and its document (from 1) being worked on, for failure reports.
+  int iconNumber = 0;
+  int documentNumber = 0;
 };
 
 // The collections page that the window opens in the browser.

@@ -12,6 +12,7 @@
 #include "platform/file_store.h"
 #include "platform/http_download.h"
 #include "script/json_object.h"
+#include "util/png_check.h"
 #include "util/replace_batch.h"
 #include "util/unescape.h"
 
@@ -43,6 +44,19 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
   return ReplaceBatch(text, std::nullopt, 1, true, find, by);
 }
 
+// "200 OK" from a response's first header line ("HTTP/1.1 200 OK"), or the line itself.
+std::string ReplyStatus(std::string_view headers) {
+  std::string_view line = headers.substr(0, headers.find("\r\n"));
+  const size_t space = line.find(' ');
+  return std::string(space == std::string_view::npos ? line : line.substr(space + 1));
+}
+
+// True for a status text that starts with a 2xx code ("200 OK").
+bool IsSuccessStatus(std::string_view status) {
+  return status.size() >= 3 && status[0] == '2' && status[1] >= '0' && status[1] <= '9' &&
+         status[2] >= '0' && status[2] <= '9' && (status.size() == 3 || status[3] == ' ');
+}
+
 class ServiceRun {
  public:
   explicit ServiceRun(ConversionContext& context)
@@ -66,21 +80,29 @@ class ServiceRun {
       return ConversionOutcome::kCancelled;
     std::string uploadHeaders(kUploadContentType);
     std::string returnedCookies;
-    WinInetFetch(Base() + "/upload/" + pageToken_, 1, body, {}, returnedCookies, uploadHeaders, {},
-                 true, {}, {}, stop_);
+    std::string replyHeaders;
+    const std::string uploadUrl = Base() + "/upload/" + pageToken_;
+    WinInetFetch(uploadUrl, 1, body, {}, returnedCookies, uploadHeaders, replyHeaders, true, {}, {},
+                 stop_);
+    // The upload's reply is not acted on; a failed one is only remembered for the report.
+    if (replyHeaders.empty()) {
+      Note("upload " + uploadUrl + ": no response");
+    } else if (!IsSuccessStatus(ReplyStatus(replyHeaders))) {
+      Note("upload " + uploadUrl + ": " + ReplyStatus(replyHeaders));
+    }
     if (!Caption("检测上传是否成功"))
       return ConversionOutcome::kCancelled;
 
-    Get(Base() + "/zh/convert/" + pageToken_ + "/" + state_.uploadId +
-        "?rnd=" + RandomDigits(16, 1));
+    Get("convert", Base() + "/zh/convert/" + pageToken_ + "/" + state_.uploadId +
+                       "?rnd=" + RandomDigits(16, 1));
     if (!Caption("开始转换成png"))
       return ConversionOutcome::kCancelled;
 
     for (int attempt = 1; attempt <= kMaxPolls; ++attempt) {
       if (stop_.stop_requested())
         return ConversionOutcome::kCancelled;
-      std::string reply = Get(Base() + "/zh/status/" + pageToken_ + "/" + state_.uploadId +
-                              "?rnd=0." + RandomDigits(16, 1));
+      std::string reply = Get("status", Base() + "/zh/status/" + pageToken_ + "/" +
+                                            state_.uploadId + "?rnd=0." + RandomDigits(16, 1));
       if (stop_.stop_requested())
         return ConversionOutcome::kCancelled;
       reply = context_.scripts ? UnescapeText(reply, context_.scripts->UnescapeEngines())
@@ -92,8 +114,11 @@ class ServiceRun {
       }
       if (progress == "100")
         return Save();
-      if (attempt == kMaxPolls)
+      if (attempt == kMaxPolls) {
+        Note("status: the progress read " + (progress.empty() ? "nothing" : progress) +
+             " at the last of " + std::to_string(kMaxPolls) + " polls, never 100");
         return Fail();
+      }
       WaitPumping(1000, std::nullopt, stop_, context_.waitScale);
     }
     return Fail();
@@ -106,33 +131,61 @@ class ServiceRun {
     const std::string path = ui_.Text(Control::kEdit2) + state_.iconTimeText + ".png";
     if (stop_.stop_requested())
       return ConversionOutcome::kCancelled;
+    const std::string url = Base() + "/download/" + pageToken_ + "/" + state_.uploadId + "/" +
+                            state_.iconTimeText + ".png?rnd=0." + RandomDigits(16, 1);
+    std::string downloadError;
     const Bytes png =
-        platform::HttpDownload(Base() + "/download/" + pageToken_ + "/" + state_.uploadId + "/" +
-                                   state_.iconTimeText + ".png?rnd=0." + RandomDigits(16, 1),
-                               stop_, context_.requestTimeoutSeconds);
+        platform::HttpDownload(url, stop_, context_.requestTimeoutSeconds, &downloadError);
     if (stop_.stop_requested())
       return ConversionOutcome::kCancelled;
-    // An empty or foreign download is a failed document, never an empty picture.
-    if (!LooksLikePng(png))
-      return Fail();
-    if (!platform::SaveNewFile(path, png, stop_)) {
-      return stop_.stop_requested() ? ConversionOutcome::kCancelled : Fail();
+    if (!downloadError.empty())
+      return Fail("download " + url + ": " + downloadError);
+    // An empty, foreign or cut-short download is a failed document, never a broken picture.
+    const PngFault fault = CheckPngStructure(png, stop_);
+    if (stop_.stop_requested())
+      return ConversionOutcome::kCancelled;
+    if (fault != PngFault::kNone) {
+      return Fail("download " + url + ": " + std::string(PngFaultText(fault)) + ", " +
+                  std::to_string(png.size()) + " bytes");
+    }
+    platform::SaveFailure saveFailure;
+    if (!platform::SaveNewFile(path, png, stop_, &saveFailure)) {
+      if (stop_.stop_requested())
+        return ConversionOutcome::kCancelled;
+      return Fail("save " + path + ": " + platform::DescribeSaveFailure(saveFailure));
     }
     return ConversionOutcome::kSaved;
   }
 
-  ConversionOutcome Fail() {
+  // Gives the document up with the first thing that went wrong, or `reason` when nothing did.
+  ConversionOutcome Fail(std::string reason = {}) {
     if (!Caption("转换失败"))
       return ConversionOutcome::kCancelled;
     ++state_.failureCount;
+    Note(std::move(reason));
+    Note("given up");
+    ui_.ReportFailure("icon " + std::to_string(context_.iconNumber) + " document " +
+                      std::to_string(context_.documentNumber) + " (" + state_.iconTimeText +
+                      ".png): " + reason_);
     return ConversionOutcome::kFailed;
   }
 
-  std::string Get(const std::string& url) {
+  // Keeps the first problem of the document: later ones mostly follow from it.
+  void Note(std::string reason) {
+    if (reason_.empty())
+      reason_ = std::move(reason);
+  }
+
+  std::string Get(std::string_view what, const std::string& url) {
     if (stop_.stop_requested())
       return {};
-    return WinHttpFetch(url, 0, {}, {}, {}, kUploadContentType, {}, false, {}, {}, {}, {}, {},
-                        context_.requestTimeoutSeconds, {}, {}, {}, stop_);
+    std::string statusText;
+    std::string reply =
+        WinHttpFetch(url, 0, {}, {}, {}, kUploadContentType, {}, false, {}, {}, {}, {}, {},
+                     context_.requestTimeoutSeconds, {}, statusText, {}, stop_);
+    if (!IsSuccessStatus(statusText))
+      Note(std::string(what) + " " + url + ": " + (statusText.empty() ? "no status" : statusText));
+    return reply;
   }
 
   bool Caption(std::string_view text) {
@@ -156,6 +209,7 @@ class ServiceRun {
   UiPort& ui_;
   std::stop_token stop_;
   std::string pageToken_;
+  std::string reason_;
 };
 
 }  // namespace
@@ -181,10 +235,6 @@ int ProgressPosition(std::string_view progress) {
     value = std::min<long long>(value * 10 + (progress[at] - '0'), std::numeric_limits<int>::max());
   }
   return static_cast<int>(negative ? -value : value);
-}
-
-bool LooksLikePng(std::string_view bytes) {
-  return bytes.size() > 8 && bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1A\n", 8);
 }
 
 ConversionOutcome ConvertViaService(ConversionContext& context) {

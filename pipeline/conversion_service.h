@@ -30,9 +30,6 @@ std::string FillUploadBody(std::string_view fileName, std::string_view uploadId,
 // number taken, truncated toward zero; 0 when there is none.
 int ProgressPosition(std::string_view progress);
 
-// True when `bytes` start with the PNG signature.
-bool LooksLikePng(std::string_view bytes);
-
 // Converts the document in context.state.svgText and saves it as
 // <text of 编辑框2><iconTimeText>.png (or the next free name). Reads svgText and iconTimeText,
 // writes uploadId, raises failureCount on a failure.

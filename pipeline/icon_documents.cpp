@@ -35,6 +35,19 @@ bool SearchRuns(RegexObject& regex, std::string_view markup) {
   return regex.Search(kPathPattern, FoldLineBreaks(markup), false, false, true);
 }
 
+std::string_view SearchFailureText(RegexObject::SearchFailure failure) {
+  switch (failure) {
+    case RegexObject::SearchFailure::kGaveUp:
+      return "the path search gave up at the regex engine's limits";
+    case RegexObject::SearchFailure::kRejected:
+      return "the regex engine rejected the path pattern";
+    case RegexObject::SearchFailure::kNone:
+    case RegexObject::SearchFailure::kUnavailable:
+      break;
+  }
+  return "the path search could not run (no regex engine)";
+}
+
 }  // namespace
 
 std::string FillDocumentTemplate(std::string_view pathRun, std::string_view viewBox) {
@@ -52,8 +65,19 @@ int CountPathRuns(std::string_view markup) {
 int BuildIconDocuments(ConversionContext& context, int& saved, int& failed) {
   AppState& state = context.state;
   RegexObject regex;
-  if (!SearchRuns(regex, state.svgText))
+  if (!SearchRuns(regex, state.svgText)) {
+    // Markup that could not be searched through may hide any number of documents: the icon is
+    // given up and counted, never passed over as if it had none.
+    if (context.stop.stop_requested())
+      return 0;
+    context.ui.SetCaption(Control::kLabel5, "转换失败");
+    ++state.failureCount;
+    ++failed;
+    context.ui.ReportFailure("icon " + std::to_string(context.iconNumber) + ": " +
+                             std::string(SearchFailureText(regex.LastSearchFailure())) + " (" +
+                             std::to_string(state.svgText.size()) + " bytes of markup)");
     return 0;
+  }
   const int count = regex.MatchCount();
   if (count == 0) {
     if (!context.stop.stop_requested())
@@ -63,6 +87,7 @@ int BuildIconDocuments(ConversionContext& context, int& saved, int& failed) {
   for (int i = 1; i <= count; ++i) {
     if (context.stop.stop_requested())
       return i - 1;
+    context.documentNumber = i;
     state.svgText = FillDocumentTemplate(regex.SubMatchText(i, 1), state.viewBoxText);
     switch (ConvertViaService(context)) {
       case ConversionOutcome::kSaved:

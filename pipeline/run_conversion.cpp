@@ -76,6 +76,8 @@ RunSummary RunConversion(ConversionContext& context) {
       return summary;
     ui.SetCaption(Control::kLabel4, total + ",正在下载\\转换第 " + std::to_string(i) + " 个图标.");
     ui.SetPosition(Control::kProgress1, ui.Position(Control::kProgress1) + 1);
+    context.iconNumber = i;
+    context.documentNumber = 0;
     summary.documents += BuildIconDocuments(context, summary.saved, summary.failed);
   }
 

@@ -42,6 +42,10 @@ class UiPort {
   virtual std::string Text(Control control) = 0;
   // Shows a message box with `style` (0 or 16) and returns when it has been closed.
   virtual void ShowMessage(std::string_view text, int style) = 0;
+  // Why a document, or an icon whose markup could not be searched, was given up: one line that
+  // names the request and its error, or the file and its error. The window keeps to its
+  // "转换失败" and ignores it; the command-line front end prints it for the user to act on.
+  virtual void ReportFailure(std::string_view /*reason*/) {}
 };
 
 }  // namespace korvane

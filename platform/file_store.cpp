@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <random>
 
@@ -60,7 +61,129 @@ int CreateTemporary(const std::string& folder, std::string& name) {
   return -1;
 }
 
+// The errors with which open(O_TMPFILE) says that the kernel or the file system lacks it (an old
+// kernel that ignores the flag sees a directory opened for writing).
+bool UnnamedUnsupported(int error) {
+  return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS;
+}
+
+// Gives the unnamed file behind `fd` the name `to`; fails with EEXIST when the name is taken.
+// Returns 0 or the errno. ENOTSUP means the file cannot be named at all here (no /proc, and no
+// privilege to link a descriptor directly).
+int LinkUnnamed(int fd, const std::string& to) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0)
+    return 0;
+  const int error = errno;
+  if (error != ENOENT || ::access(self.c_str(), F_OK) == 0)
+    return error;
+  // No /proc: a descriptor can still be linked directly with the privilege to do so.
+  if (::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0)
+    return 0;
+  return errno == EPERM || errno == ENOENT ? ENOTSUP : errno;
+}
+
+struct Saver {
+  std::string target;  // UTF-8
+  std::string folder;  // UTF-8, ends with '/'
+  std::string_view bytes;
+  std::stop_token stop;
+  SaveFailure* failure;
+  const SaveSeams& seams;
+
+  std::nullopt_t Fail(std::string_view step, int error) const {
+    if (failure)
+      *failure = SaveFailure{step, error};
+    return std::nullopt;
+  }
+
+  // Through a file that has no name until it is complete. Sets `unsupported` (and returns
+  // nullopt) when this file system cannot do that; nothing has been written then.
+  std::optional<std::string> Unnamed(bool& unsupported) const {
+    unsupported = false;
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      unsupported = UnnamedUnsupported(errno);
+      return Fail("create a temporary file", errno);
+    }
+    const auto closeWith = [fd](std::nullopt_t result) {
+      ::close(fd);
+      return result;
+    };
+    if (!WriteAll(fd, bytes))
+      return closeWith(Fail("write", errno));
+    if (stop.stop_requested())
+      return closeWith(Fail("stopped", 0));
+    if (seams.beforeNaming)
+      seams.beforeNaming();
+    for (int n = 1; n <= kMaxAttempts; ++n) {
+      const std::string candidate = NumberedName(target, n);
+      const int error = LinkUnnamed(fd, candidate);
+      if (error == EEXIST)
+        continue;
+      if (error == ENOTSUP && n == 1) {
+        unsupported = true;
+        return closeWith(Fail("name the file", error));
+      }
+      if (error != 0)
+        return closeWith(Fail("name the file", error));
+      // The data is in place under its name; a late write error reported by close takes it away
+      // again rather than leave a file that may be short.
+      if (::close(fd) != 0) {
+        const int closeError = errno;
+        ::unlink(candidate.c_str());
+        return Fail("write", closeError);
+      }
+      return Utf8ToGbk(candidate);
+    }
+    return closeWith(Fail("find a free name", 0));
+  }
+
+  // Through a named temporary file that is renamed into place.
+  std::optional<std::string> Named() const {
+    std::string temporary;
+    const int fd = CreateTemporary(folder, temporary);
+    if (fd < 0)
+      return Fail("create a temporary file", errno);
+    const bool written = WriteAll(fd, bytes);
+    const int writeError = errno;
+    const bool closed = ::close(fd) == 0;
+    const int closeError = errno;
+    if (!written || !closed || stop.stop_requested()) {
+      ::unlink(temporary.c_str());
+      if (!written)
+        return Fail("write", writeError);
+      return closed ? Fail("stopped", 0) : Fail("write", closeError);
+    }
+    if (seams.beforeNaming)
+      seams.beforeNaming();
+    for (int n = 1; n <= kMaxAttempts; ++n) {
+      const std::string candidate = NumberedName(target, n);
+      const int error = RenameNoReplace(temporary, candidate);
+      if (error == 0)
+        return Utf8ToGbk(candidate);
+      if (error != EEXIST) {
+        ::unlink(temporary.c_str());
+        return Fail("name the file", error);
+      }
+    }
+    ::unlink(temporary.c_str());
+    return Fail("find a free name", 0);
+  }
+};
+
 }  // namespace
+
+std::string DescribeSaveFailure(const SaveFailure& failure) {
+  std::string text(failure.step.empty() ? std::string_view("save") : failure.step);
+  if (failure.error != 0) {
+    text += ": ";
+    // The C library's English words whatever the locale: the report is the program's text.
+    const char* description = ::strerrordesc_np(failure.error);
+    text += description ? description : "error " + std::to_string(failure.error);
+  }
+  return text;
+}
 
 std::string NumberedName(std::string_view path, int n) {
   if (n <= 1)
@@ -74,34 +197,26 @@ std::string NumberedName(std::string_view path, int n) {
 }
 
 std::optional<std::string> SaveNewFile(std::string_view path, std::string_view bytes,
-                                       std::stop_token stop) {
+                                       std::stop_token stop, SaveFailure* failure,
+                                       const SaveSeams& seams) {
   const std::string target = GbkToUtf8(path);
-  if (target.empty() || target.back() == '/')
+  if (target.empty() || target.back() == '/') {
+    if (failure)
+      *failure = SaveFailure{"name the file", EISDIR};
     return std::nullopt;
+  }
   const size_t slash = target.find_last_of('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-
-  std::string temporary;
-  const int fd = CreateTemporary(folder, temporary);
-  if (fd < 0)
-    return std::nullopt;
-  const bool written = WriteAll(fd, bytes);
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || stop.stop_requested()) {
-    ::unlink(temporary.c_str());
-    return std::nullopt;
+  const Saver saver{
+      target,  slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1),
+      bytes,   std::move(stop),
+      failure, seams};
+  if (seams.unnamedTemporary) {
+    bool unsupported = false;
+    std::optional<std::string> saved = saver.Unnamed(unsupported);
+    if (saved || !unsupported)
+      return saved;
   }
-  for (int n = 1; n <= kMaxAttempts; ++n) {
-    const std::string candidate = NumberedName(target, n);
-    const int error = RenameNoReplace(temporary, candidate);
-    if (error == 0)
-      return Utf8ToGbk(candidate);
-    if (error != EEXIST)
-      break;
-  }
-  ::unlink(temporary.c_str());
-  return std::nullopt;
+  return saver.Named();
 }
 
 }  // namespace korvane::platform

@@ -20,11 +20,24 @@ int StatusCode(std::string_view headerBlock) {
   return code;
 }
 
+// "404 Not Found" from the status line of a header block.
+std::string StatusText(std::string_view headerBlock) {
+  const std::string_view line = headerBlock.substr(0, headerBlock.find("\r\n"));
+  const size_t space = line.find(' ');
+  return std::string(space == std::string_view::npos ? line : line.substr(space + 1));
+}
+
 }  // namespace
 
-Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSeconds) {
+Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSeconds,
+                   std::string* failure) {
+  const auto fail = [failure](std::string reason) {
+    if (failure)
+      *failure = std::move(reason);
+    return Bytes();
+  };
   if (url.empty() || HasLineBreakOrNul(url))
-    return {};
+    return fail("not a URL that can be requested");
   TransferSettings settings;
   settings.url = EscapeRequestTarget(url);
   settings.verb = "GET";
@@ -34,18 +47,20 @@ Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSecond
   }
   Transfer transfer(std::move(settings));
   if (!transfer.Send(stop) || !transfer.WaitForResponse())
-    return {};
+    return fail(transfer.FailureText());
   const int status = StatusCode(transfer.HeaderBlock());
   if (status < 200 || status > 299)
-    return {};
+    return fail("HTTP " + StatusText(transfer.HeaderBlock()));
   Bytes body;
   char chunk[16384];
   size_t read = 0;
   do {
     if (!transfer.Read(chunk, sizeof chunk, read))
-      return {};
+      return fail(transfer.FailureText() + " (after " + std::to_string(body.size()) + " bytes)");
     body.append(chunk, read);
   } while (read > 0);
+  if (failure)
+    failure->clear();
   return body;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <stop_token>
+#include <string>
 #include <string_view>
 
 #include "util/bytes.h"
@@ -12,6 +13,9 @@ namespace korvane::platform {
 // Fetches `url` (the program's text; ASCII in practice) with GET. Returns the body of a 2xx
 // response, or empty bytes when the request fails, the status is not 2xx, or `stop` ends it.
 // `timeoutSeconds` bounds connecting and each silence of the server (0 or less: 30 s).
-Bytes HttpDownload(std::string_view url, std::stop_token stop = {}, int timeoutSeconds = 0);
+// `failure`, when given, is emptied on success and otherwise says why the download failed (the
+// HTTP status, or the transfer's error), for failure reports.
+Bytes HttpDownload(std::string_view url, std::stop_token stop = {}, int timeoutSeconds = 0,
+                   std::string* failure = nullptr);
 
 }  // namespace korvane::platform

@@ -62,6 +62,7 @@ struct Transfer::State {
   bool anyHeader = false;
   bool done = false;
   CURLcode result = CURLE_OK;
+  char errorDetail[CURL_ERROR_SIZE] = {};  // libcurl's own words on the failure, when it has any
 
   std::string building;  // the response header block being received
   long buildingCode = 0;
@@ -151,6 +152,20 @@ Transfer::~Transfer() {
   curl_slist_free_all(s.headers);
 }
 
+std::string Transfer::FailureText() const {
+  const State& s = *state_;
+  if (s.stopped)
+    return "stopped";
+  if (!s.easy)
+    return "could not start the transfer";
+  if (s.result == CURLE_OK)
+    return s.done ? std::string() : std::string("the exchange ended early");
+  if (s.result == CURLE_OPERATION_TIMEDOUT && s.errorDetail[0] == '\0')
+    return "timed out waiting for the server";
+  return s.errorDetail[0] != '\0' ? std::string(s.errorDetail)
+                                  : std::string(curl_easy_strerror(s.result));
+}
+
 bool Transfer::Stopped() const {
   return state_->stopped;
 }
@@ -188,6 +203,7 @@ bool Transfer::Send(std::stop_token stop) {
   curl_easy_setopt(e, CURLOPT_MAXREDIRS, t.maxRedirects);
   curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connectTimeout.count()));
+  curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.errorDetail);
 
   // Verification is never switched off. The CA certificates come from the process-wide store
   // (the system's CAs and the extra CA file), installed into each connection's context instead

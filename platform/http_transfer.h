@@ -74,6 +74,10 @@ class Transfer {
   // CR LF, and the empty line), line ends made CR LF. Empty when none arrived.
   const std::string& HeaderBlock() const;
 
+  // Why the exchange failed, in libcurl's words ("SSL certificate problem: ...", "Operation
+  // timed out ..."); empty while nothing has failed. For failure reports only.
+  std::string FailureText() const;
+
   // True once a stop request ended the exchange.
   bool Stopped() const;
 

@@ -138,6 +138,7 @@ bool RegexObject::Search(std::string_view pattern, std::string_view subject, boo
   regExp_.reset();
   matches_.reset();
   subject_.clear();
+  failure_ = SearchFailure::kUnavailable;
   if (!engine_) {
     return false;
   }
@@ -158,8 +159,10 @@ bool RegexObject::Search(std::string_view pattern, std::string_view subject, boo
   platform::CompiledRegex* regex = setup->compiled.get();
   regExp_ = std::move(setup);
   if (compiled.status != platform::RegexCompileStatus::kCompiled || !regex) {
+    failure_ = SearchFailure::kRejected;
     return false;
   }
+  failure_ = SearchFailure::kGaveUp;
 
   auto found = std::make_shared<MatchList>();
   found->subject16 = std::move(*subject16);
@@ -185,6 +188,7 @@ bool RegexObject::Search(std::string_view pattern, std::string_view subject, boo
     offset = spans[0].end == spans[0].begin ? NextCharacter(text, spans[0].end) : spans[0].end;
   }
   matches_ = std::move(found);
+  failure_ = SearchFailure::kNone;
   return true;
 }
 

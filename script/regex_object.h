@@ -39,6 +39,16 @@ class RegexObject {
   bool Search(std::string_view pattern, std::string_view subject, bool caseSensitive = false,
               bool multiline = true, bool global = true, bool quotePlaceholder = false);
 
+  // Why the last Search returned false, so a caller can tell a search that found nothing (Search
+  // true, MatchCount 0) from one whose subject was never fully searched.
+  enum class SearchFailure {
+    kNone,         // the last search ran (or there was none)
+    kRejected,     // the engine rejected the pattern
+    kUnavailable,  // no engine could be made, or the text could not be handed to it
+    kGaveUp,       // the engine gave up part-way (a backtracking, depth or memory limit)
+  };
+  SearchFailure LastSearchFailure() const { return failure_; }
+
   // The pattern of the last search after placeholder replacement; empty before any search.
   std::string GetPattern() const;
 
@@ -92,6 +102,7 @@ class RegexObject {
   std::shared_ptr<const SearchSetup> regExp_;
   std::shared_ptr<const MatchList> matches_;
   std::string subject_;
+  SearchFailure failure_ = SearchFailure::kNone;
 };
 
 }  // namespace korvane

@@ -6,7 +6,7 @@
 namespace korvane::standin {
 namespace {
 
-constexpr std::array<std::pair<Mode, std::string_view>, 10> kModeNames = {{
+constexpr std::array<std::pair<Mode, std::string_view>, 13> kModeNames = {{
     {Mode::kNormal, "normal"},
     {Mode::kNeverFinish, "never-finish"},
     {Mode::kStringProgress, "string-progress"},
@@ -17,6 +17,9 @@ constexpr std::array<std::pair<Mode, std::string_view>, 10> kModeNames = {{
     {Mode::kNotPng, "not-png"},
     {Mode::kSlowDrip, "slow-drip"},
     {Mode::kGarbage, "garbage"},
+    {Mode::kTruncatedPng, "truncated-png"},
+    {Mode::kBadCrc, "bad-crc"},
+    {Mode::kNoIend, "no-iend"},
 }};
 
 constexpr std::array<std::pair<unsigned, std::string_view>, 6> kEndpointNames = {{
@@ -58,6 +61,9 @@ unsigned DefaultEndpoints(Mode mode) {
       return kStatusEndpoint | kCollectionEndpoint;
     case Mode::kEmptyDownload:
     case Mode::kNotPng:
+    case Mode::kTruncatedPng:
+    case Mode::kBadCrc:
+    case Mode::kNoIend:
       return kDownloadEndpoint;
     case Mode::kStall:
     case Mode::kServerError:

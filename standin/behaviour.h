@@ -19,6 +19,9 @@ enum class Mode {
   kNotPng,          // the download answers an HTML page instead of a PNG
   kSlowDrip,        // the reply body trickles out a few bytes at a time
   kGarbage,         // a reply that is not JSON where JSON is expected
+  kTruncatedPng,    // the download is the PNG cut off in the middle of a chunk
+  kBadCrc,          // the download is the PNG with one byte of its image data changed
+  kNoIend,          // the download is the PNG without its closing IEND chunk
 };
 
 // The requests a mode can apply to; a mode is active on a bitwise or of these.
@@ -33,7 +36,8 @@ enum Endpoint : unsigned {
 };
 
 // The command-line name of a mode ("normal", "never-finish", "string-progress", "u-escapes",
-// "stall", "http-500", "empty-download", "not-png", "slow-drip", "garbage").
+// "stall", "http-500", "empty-download", "not-png", "slow-drip", "garbage", "truncated-png",
+// "bad-crc", "no-iend").
 std::string_view ModeName(Mode mode);
 std::optional<Mode> ParseMode(std::string_view name);
 

@@ -520,6 +520,18 @@ struct StandinServer::Impl {
     } else if (b.Active(Mode::kNotPng, kDownloadEndpoint)) {
       res.set_content("<!DOCTYPE html><html><body><h1>File expired</h1></body></html>\n",
                       "text/html; charset=utf-8");
+    } else if (b.Active(Mode::kTruncatedPng, kDownloadEndpoint)) {
+      // A renderer that died half-way through writing: the signature and IHDR are whole.
+      png.resize(std::max<size_t>(33 + 1, png.size() / 2));
+      res.set_content(std::move(png), "image/png");
+    } else if (b.Active(Mode::kBadCrc, kDownloadEndpoint)) {
+      // One flipped bit in the middle of the image data, as a damaged copy would have it.
+      if (png.size() > 45)
+        png[png.size() / 2] = static_cast<char>(png[png.size() / 2] ^ 0x10);
+      res.set_content(std::move(png), "image/png");
+    } else if (b.Active(Mode::kNoIend, kDownloadEndpoint)) {
+      png.resize(png.size() >= 12 ? png.size() - 12 : 0);  // IEND is the last 12 bytes
+      res.set_content(std::move(png), "image/png");
     } else {
       res.set_content(std::move(png), "image/png");
     }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 #include "app/captions.h"
@@ -308,6 +310,51 @@ TEST_F(MainWindowTest, StartWithoutAFolderAsksForOneAndChangesNothing) {
     EXPECT_EQ(Child<QPushButton>("按钮1")->text(), Q("开始"));
     EXPECT_EQ(Child<QProgressBar>("进度条1")->value(), 40);
   }
+}
+
+TEST_F(MainWindowTest, StartRefusesAFolderNameOutsideGbkHoweverItCameIn) {
+  // "f-ö": GBK has no ö, so the run would write into "f-?" instead.
+  const QString folder = QDir::toNativeSeparators(QStringLiteral("/tmp/f-\u00F6"));
+  const std::function<void()> ways[] = {
+      [&] {
+        shell.folderToChoose = folder;
+        Child<QPushButton>("按钮2")->click();
+      },
+      [&] { Drop({QStringLiteral("/tmp/f-\u00F6")}); },
+      [&] {
+        Folder()->clear();
+        Folder()->setFocus();
+        // Typed as a keyboard would send it: the letter outside ASCII arrives as event text.
+        QTest::keyClicks(Folder(), QDir::toNativeSeparators(QStringLiteral("/tmp/f-")));
+        QKeyEvent letter(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
+                         QStringLiteral("\u00F6"));
+        QApplication::sendEvent(Folder(), &letter);
+        QTest::keyClicks(Folder(), kSeparator);
+      },
+  };
+  for (size_t way = 0; way < std::size(ways); ++way) {
+    SCOPED_TRACE(way);
+    shell.messages.clear();
+    ways[way]();
+    ASSERT_EQ(Folder()->text(), folder + kSeparator);
+    Child<QProgressBar>("进度条1")->setValue(40);
+    PressStart();
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0].text, Q("目录名含有无法处理的字符"));
+    EXPECT_EQ(shell.messages[0].style, 0);
+    EXPECT_EQ(Child<QPushButton>("按钮1")->text(), Q("开始"));
+    EXPECT_EQ(Child<QProgressBar>("进度条1")->value(), 40);
+  }
+
+  // A folder GBK can spell starts; Pause is never refused, whatever the field holds by then.
+  shell.messages.clear();
+  Folder()->setText(QStringLiteral("/tmp/图标/"));
+  PressStart();
+  EXPECT_EQ(Child<QPushButton>("按钮1")->text(), Q("暂停"));
+  Folder()->setText(folder + kSeparator);
+  PressStart();
+  EXPECT_EQ(Child<QPushButton>("按钮1")->text(), Q("开始"));
+  EXPECT_TRUE(shell.messages.empty());
 }
 
 TEST_F(MainWindowTest, StartWithoutAWorkerBodyLeavesThePauseCaption) {

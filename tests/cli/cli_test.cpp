@@ -70,10 +70,12 @@ TEST(ConsoleUi, PrintsStatusLinesAsUtf8AndNothingAfterTheCancelText) {
     ui.SetPosition(Control::kProgress1, 1);
     EXPECT_EQ(ui.Position(Control::kProgress1), 1);
     ui.ShowMessage("无svg代码", kMessageError);
+    ui.ReportFailure("save /tmp/140709.png: write: 设备上没有空间");
     stop.request_stop();
     ui.Cancel("已经取消转换.");
     ui.SetCaption(Control::kLabel5, "正在保存png");
     ui.ShowMessage("无svg代码", kMessageError);
+    ui.ReportFailure("download: after the cancel");
     EXPECT_EQ(ui.MessageCount(), 1);
   }
   std::fclose(out);
@@ -82,7 +84,12 @@ TEST(ConsoleUi, PrintsStatusLinesAsUtf8AndNothingAfterTheCancelText) {
   EXPECT_EQ(std::string(outText, outSize),
             "\xE6\x80\xBB\xE5\x85\xB1 2 \xE5\x9B\xBE\xE6\xA0\x87\n"
             "\xE5\xB7\xB2\xE7\xBB\x8F\xE5\x8F\x96\xE6\xB6\x88\xE8\xBD\xAC\xE6\x8D\xA2.\n");
-  EXPECT_EQ(std::string(errText, errSize), "\xE6\x97\xA0svg\xE4\xBB\xA3\xE7\xA0\x81\n");
+  // 无svg代码, then the failure line with its GBK text made UTF-8.
+  EXPECT_EQ(
+      std::string(errText, errSize),
+      "\xE6\x97\xA0svg\xE4\xBB\xA3\xE7\xA0\x81\n"
+      "korvane-cli: failed: save /tmp/140709.png: write: "
+      "\xE8\xAE\xBE\xE5\xA4\x87\xE4\xB8\x8A\xE6\xB2\xA1\xE6\x9C\x89\xE7\xA9\xBA\xE9\x97\xB4\n");
   std::free(outText);
   std::free(errText);
 }
@@ -113,7 +120,9 @@ struct Child {
   int out = -1;
   int err = -1;
 
-  static Child Start(const std::vector<std::string>& args) {
+  // `wrapper` runs in front of the program (a command and its options, ending in "--").
+  static Child Start(const std::vector<std::string>& args,
+                     const std::vector<std::string>& wrapper = {}) {
     std::array<int, 2> outPipe{}, errPipe{};
     EXPECT_EQ(::pipe(outPipe.data()), 0);
     EXPECT_EQ(::pipe(errPipe.data()), 0);
@@ -124,14 +133,16 @@ struct Child {
     posix_spawn_file_actions_addclose(&actions, outPipe[0]);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
     std::vector<char*> argv;
-    std::string program = KORVANE_CLI_PROGRAM;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
+    std::vector<std::string> copies = wrapper;
+    copies.push_back(KORVANE_CLI_PROGRAM);
+    copies.insert(copies.end(), args.begin(), args.end());
+    const std::string program = copies.front();
     for (auto& arg : copies)
       argv.push_back(arg.data());
     argv.push_back(nullptr);
     Child child;
-    EXPECT_EQ(posix_spawn(&child.pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    EXPECT_EQ(posix_spawnp(&child.pid, program.c_str(), &actions, nullptr, argv.data(), environ),
+              0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
@@ -241,6 +252,90 @@ TEST_F(CliProgramTest, ExitStatusTellsHowTheRunWent) {
     EXPECT_NE(out.find("\xE8\xBD\xAC\xE6\x8D\xA2\xE5\xA4\xB1\xE8\xB4\xA5"), std::string::npos)
         << out;  // the summary line, "...转换失败N个." in UTF-8
   }
+}
+
+TEST_F(CliProgramTest, EveryFailedDocumentGetsItsReasonOnStandardError) {
+  // Pictures that a broken converter cut short or damaged, and a folder the tool cannot write to.
+  struct Case {
+    standin::Mode mode;
+    bool readOnlyFolder;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {standin::Mode::kTruncatedPng, false,
+       "truncated PNG (a chunk runs past the end of the data)"},
+      {standin::Mode::kBadCrc, false, "damaged PNG (a chunk CRC does not match)"},
+      {standin::Mode::kNoIend, false, "truncated PNG (no IEND chunk)"},
+      {standin::Mode::kServerError, false, "HTTP 500 Internal Server Error"},
+      {standin::Mode::kNormal, true, "create a temporary file: Permission denied"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(standin::ModeName(c.mode)));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    server_->SetMode(
+        c.mode, c.mode == standin::Mode::kServerError ? unsigned{standin::kDownloadEndpoint} : 0u);
+    std::vector<std::string> wrapper;
+    if (c.readOnlyFolder) {
+      fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec |
+                                   fs::perms::group_read | fs::perms::group_exec);
+      // The superuser writes anywhere; without that privilege it is refused like anyone else.
+      if (::geteuid() == 0) {
+        wrapper = {"setpriv", "--inh-caps=-dac_override,-dac_read_search",
+                   "--bounding-set=-dac_override,-dac_read_search", "--"};
+      }
+    }
+    std::string out, err;
+    EXPECT_EQ(Child::Start(Args("90001"), wrapper).Finish(out, err), 1) << out << err;
+    fs::permissions(folder_, fs::perms::owner_all);
+    EXPECT_TRUE(FolderNames().empty());
+    // One line per document of the collection's two, each naming the request and what failed.
+    size_t lines = 0;
+    for (size_t at = err.find("korvane-cli: failed: icon "); at != std::string::npos;
+         at = err.find("korvane-cli: failed: icon ", at + 1)) {
+      const std::string line = err.substr(at, err.find('\n', at) - at);
+      EXPECT_NE(line.find(c.reason), std::string::npos) << line;
+      EXPECT_NE(line.find(c.readOnlyFolder ? ": save " + folder_.string() + "/"
+                                           : ": download https://127.0.0.1:"),
+                std::string::npos)
+          << line;
+      ++lines;
+    }
+    EXPECT_EQ(lines, 2u) << err;
+  }
+}
+
+TEST_F(CliProgramTest, AFolderNameOutsideGbkIsRefusedBeforeAnyRequest) {
+  // "f-ö": GBK has no ö, which would become '?' and name the sibling "f-?" when there is one.
+  const fs::path wanted = folder_ / "f-\xC3\xB6";
+  const fs::path sibling = folder_ / "f-?";
+  for (const bool withSibling : {false, true}) {
+    SCOPED_TRACE(withSibling);
+    fs::create_directories(wanted);
+    if (withSibling)
+      fs::create_directories(sibling);
+    server_->ClearRequestLog();
+    std::vector<std::string> args = Args("90001");
+    args[3] = wanted.string();
+    std::string out, err;
+    EXPECT_EQ(Child::Start(args).Finish(out, err), 2);
+    EXPECT_NE(err.find("korvane-cli: the folder name has characters that cannot be handled"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(server_->RequestLog().empty());
+    EXPECT_TRUE(fs::is_empty(wanted));
+    if (withSibling) {
+      EXPECT_TRUE(fs::is_empty(sibling));
+    }
+  }
+  // A name GBK can spell works as before: "图标" lands its pictures there.
+  const fs::path gbkFolder = folder_ / "\xE5\x9B\xBE\xE6\xA0\x87";
+  fs::create_directories(gbkFolder);
+  std::vector<std::string> args = Args("90001");
+  args[3] = gbkFolder.string();
+  std::string out, err;
+  EXPECT_EQ(Child::Start(args).Finish(out, err), 0) << err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(gbkFolder), fs::directory_iterator()), 2);
 }
 
 TEST_F(CliProgramTest, BadUsageExitsTwo) {

@@ -19,6 +19,7 @@
 namespace korvane::testing {
 namespace {
 
+namespace fs = std::filesystem;
 namespace samples = standin::samples;
 using standin::Mode;
 
@@ -293,18 +294,22 @@ TEST_F(ConversionRunTest, EveryServiceFaultEndsInACountedFailureAndWritesNothing
   struct Case {
     Mode mode;
     unsigned endpoints;  // 0: the mode's own
+    std::string reason;  // what the failure report must say
   };
   const Case cases[] = {
-      {Mode::kNeverFinish, 0},
-      {Mode::kStringProgress, 0},
-      {Mode::kServerError, standin::kStatusEndpoint},
-      {Mode::kServerError, standin::kDownloadEndpoint},
-      {Mode::kServerError, standin::kUploadEndpoint},
-      {Mode::kEmptyDownload, 0},
-      {Mode::kNotPng, 0},
-      {Mode::kGarbage, standin::kStatusEndpoint},
-      {Mode::kStall, standin::kDownloadEndpoint},
-      {Mode::kStall, standin::kStatusEndpoint},
+      {Mode::kNeverFinish, 0, "status: the progress read 99 at the last of 10 polls, never 100"},
+      {Mode::kStringProgress, 0, "status: the progress read \"100\" at the last of 10 polls"},
+      {Mode::kServerError, standin::kStatusEndpoint, "status https://127.0.0.1:"},
+      {Mode::kServerError, standin::kDownloadEndpoint, ": HTTP 500 Internal Server Error"},
+      {Mode::kServerError, standin::kUploadEndpoint, ": 500 Internal Server Error"},
+      {Mode::kEmptyDownload, 0, ": not a PNG (no PNG signature), 0 bytes"},
+      {Mode::kNotPng, 0, ": not a PNG (no PNG signature)"},
+      {Mode::kTruncatedPng, 0, ": truncated PNG (a chunk runs past the end of the data)"},
+      {Mode::kBadCrc, 0, ": damaged PNG (a chunk CRC does not match)"},
+      {Mode::kNoIend, 0, ": truncated PNG (no IEND chunk)"},
+      {Mode::kGarbage, standin::kStatusEndpoint, "status: the progress read nothing"},
+      {Mode::kStall, standin::kDownloadEndpoint, "download https://127.0.0.1:"},
+      {Mode::kStall, standin::kStatusEndpoint, "712 服务器未响应!"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(standin::ModeName(c.mode)) + " " + std::to_string(c.endpoints));
@@ -316,8 +321,57 @@ TEST_F(ConversionRunTest, EveryServiceFaultEndsInACountedFailureAndWritesNothing
     EXPECT_EQ(state.failureCount, 1);
     EXPECT_EQ(ui.Captions(Control::kLabel5).back(), "转换失败");
     EXPECT_TRUE(FolderNames().empty());
+    // One reason for the one document, naming it and the request that went wrong.
+    const std::vector<std::string> failures = ui.Failures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_TRUE(failures[0].starts_with("icon 1 document 1 (")) << Utf8(failures[0]);
+    EXPECT_NE(failures[0].find(c.reason), std::string::npos) << Utf8(failures[0]);
     Server().SetMode(Mode::kNormal);
   }
+}
+
+TEST_F(ConversionRunTest, MarkupBeyondTheSearchLimitsIsAFailedIconAndTheRunGoesOn) {
+  // Icons whose markup the path search gives up on, between two ordinary icons: over 10 MB of
+  // path data in one run, and a million path elements without the closing svg tag.
+  const std::string ordinary =
+      "<svg class=\\\"icon\\\" viewBox=\\\"0 0 1024 1024\\\"><path "
+      "d=\\\"M152 512A360 360 0 1 1 872 512Z\\\"></path></svg>";
+  std::string longPath = "<svg viewBox=\\\"0 0 1024 1024\\\"><path d=\\\"M0 0";
+  while (longPath.size() < (11u << 20))
+    longPath += " L1 1";
+  longPath += "\\\"></path></svg>";
+  std::string manyPaths = "<svg viewBox=\\\"0 0 1024 1024\\\">";
+  for (int i = 0; i < 1'000'000; ++i)
+    manyPaths += "<path d=\\\"M1 1\\\"/>";
+  const fs::path collections = folder_.parent_path() / (folder_.filename().string() + "-json");
+  fs::create_directories(collections);
+  std::ofstream(collections / "77001.json", std::ios::binary)
+      << "{\"code\":200,\"data\":{\"icons\":[{\"show_svg\":\"" << ordinary << "\"},{\"show_svg\":\""
+      << longPath << "\"},{\"show_svg\":\"" << manyPaths << "\"},{\"show_svg\":\"" << ordinary
+      << "\"}]}}";
+  standin::StandinOptions options;
+  options.collectionDirs = {collections.string()};
+  standin::StandinServer library(options);
+  iconLibrary_ = library.LibraryUrl();
+
+  AppState state;
+  RecordingUi ui("77001", FolderText());
+  const RunSummary summary = Run(ui, state);
+  fs::remove_all(collections);
+  EXPECT_EQ(summary.documents, 2);
+  EXPECT_EQ(summary.saved, 2);
+  EXPECT_EQ(summary.failed, 2);
+  EXPECT_EQ(state.failureCount, 2);
+  EXPECT_EQ(FolderNames().size(), 2u);
+  EXPECT_EQ(ui.Captions(Control::kLabel4).back(), "4 个图标转换完成!转换失败2个.");
+  EXPECT_TRUE(ui.Messages().empty()) << "a search that gave up is no markup without paths";
+  const std::vector<std::string> failures = ui.Failures();
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_TRUE(failures[0].starts_with("icon 2: the path search gave up")) << failures[0];
+  EXPECT_TRUE(failures[1].starts_with("icon 3: the path search gave up")) << failures[1];
+  // The failed icons show the document status line's failure like a given-up document.
+  const std::vector<std::string> label5 = ui.Captions(Control::kLabel5);
+  EXPECT_EQ(std::count(label5.begin(), label5.end(), "转换失败"), 2);
 }
 
 TEST_F(ConversionRunTest, OddButValidRepliesStillSave) {

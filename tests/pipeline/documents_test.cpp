@@ -82,13 +82,6 @@ TEST(ProgressReading, LeadingNumberOrZero) {
     EXPECT_EQ(ProgressPosition(c.text), c.position) << c.text;
 }
 
-TEST(PngCheck, OnlyTheSignatureCounts) {
-  EXPECT_TRUE(LooksLikePng(std::string("\x89PNG\r\n\x1A\n\0\0", 10)));
-  EXPECT_FALSE(LooksLikePng(""));
-  EXPECT_FALSE(LooksLikePng("<html>not a picture</html>"));
-  EXPECT_FALSE(LooksLikePng(std::string("\x89PNG\r\n\x1A\n", 8)));  // nothing after it
-}
-
 TEST(CollectionAddress, IdIsTakenAsTyped) {
   ServiceEndpoints endpoints;
   endpoints.iconLibrary = "http://127.0.0.1:9";

@@ -46,7 +46,7 @@ void PipelineTest::TearDown() {
 
 ServiceEndpoints PipelineTest::Endpoints() const {
   ServiceEndpoints endpoints;
-  endpoints.iconLibrary = server_->LibraryUrl();
+  endpoints.iconLibrary = iconLibrary_.empty() ? server_->LibraryUrl() : iconLibrary_;
   endpoints.converter = server_->ServiceUrl();
   return endpoints;
 }

@@ -46,6 +46,9 @@ class PipelineTest : public ::testing::Test {
 
   std::filesystem::path folder_;
   int requestTimeoutSeconds_ = 0;
+  // Another icon library to fetch collections from (the conversion service stays the shared
+  // stand-in's); empty: the shared stand-in's.
+  std::string iconLibrary_;
 
  private:
   static std::unique_ptr<standin::StandinServer> server_;

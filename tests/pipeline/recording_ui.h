@@ -12,9 +12,9 @@
 namespace korvane::testing {
 
 struct UiEvent {
-  enum Kind { kCaption, kPosition, kMaximum, kMessage } kind;
+  enum Kind { kCaption, kPosition, kMaximum, kMessage, kFailure } kind;
   Control control;
-  std::string text;  // caption or message text (GBK)
+  std::string text;  // caption, message or failure text (GBK)
   int value = 0;     // position, maximum or message style
 
   bool operator==(const UiEvent&) const = default;
@@ -47,6 +47,21 @@ class RecordingUi : public UiPort {
   }
   void ShowMessage(std::string_view text, int style) override {
     Record({UiEvent::kMessage, Control::kLabel4, std::string(text), style});
+  }
+
+  void ReportFailure(std::string_view reason) override {
+    Record({UiEvent::kFailure, Control::kLabel5, std::string(reason)});
+  }
+
+  // The reasons given for documents or icons given up, in order.
+  std::vector<std::string> Failures() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> reasons;
+    for (const auto& event : events_) {
+      if (event.kind == UiEvent::kFailure)
+        reasons.push_back(event.text);
+    }
+    return reasons;
   }
 
   // What Pause shows: the cancel text, after which nothing else may appear.

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -46,11 +48,40 @@ class FileStoreTest : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(FileStoreTest, TakenNamesGetTheNextFreeNumberAndNothingIsReplaced) {
+// True when the folder's file system can make unnamed files (O_TMPFILE).
+bool UnnamedFilesWork(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0)
+    return false;
+  ::close(fd);
+  return true;
+}
+
+// Every test runs both ways: through an unnamed file, and through the named temporary file that
+// a file system without O_TMPFILE gets.
+class FileStoreWays : public FileStoreTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    FileStoreTest::SetUp();
+    seams_.unnamedTemporary = GetParam();
+    if (GetParam() && !UnnamedFilesWork(Folder()))
+      GTEST_SKIP() << "no O_TMPFILE on the file system of " << Folder();
+  }
+  std::optional<std::string> Save(const std::string& path, std::string_view bytes,
+                                  std::stop_token stop = {}, SaveFailure* failure = nullptr) {
+    return SaveNewFile(path, bytes, std::move(stop), failure, seams_);
+  }
+  SaveSeams seams_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Temporary, FileStoreWays, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Unnamed" : "Named"; });
+
+TEST_P(FileStoreWays, TakenNamesGetTheNextFreeNumberAndNothingIsReplaced) {
   const std::string path = Folder() + "140709.png";
-  EXPECT_EQ(SaveNewFile(path, "one"), path);
-  EXPECT_EQ(SaveNewFile(path, "two"), Folder() + "140709_2.png");
-  EXPECT_EQ(SaveNewFile(path, std::string("th\0ree", 6)), Folder() + "140709_3.png");
+  EXPECT_EQ(Save(path, "one"), path);
+  EXPECT_EQ(Save(path, "two"), Folder() + "140709_2.png");
+  EXPECT_EQ(Save(path, std::string("th\0ree", 6)), Folder() + "140709_3.png");
   EXPECT_EQ(Read(path), "one");
   EXPECT_EQ(Read(Folder() + "140709_2.png"), "two");
   EXPECT_EQ(Read(Folder() + "140709_3.png"), std::string("th\0ree", 6));
@@ -61,23 +92,48 @@ TEST_F(FileStoreTest, TakenNamesGetTheNextFreeNumberAndNothingIsReplaced) {
   EXPECT_EQ(fs::status(path).permissions(), static_cast<fs::perms>(0666 & ~mask) & fs::perms::all);
 }
 
-TEST_F(FileStoreTest, FailuresLeaveNothingBehind) {
-  EXPECT_EQ(SaveNewFile(Folder() + "missing/140709.png", "x"), std::nullopt);
-  EXPECT_EQ(SaveNewFile(Folder(), "x"), std::nullopt);  // a folder, not a file name
+TEST_P(FileStoreWays, FailuresLeaveNothingBehindAndSayWhy) {
+  SaveFailure failure;
+  EXPECT_EQ(Save(Folder() + "missing/140709.png", "x", {}, &failure), std::nullopt);
+  EXPECT_EQ(failure.error, ENOENT);
+  EXPECT_EQ(DescribeSaveFailure(failure), "create a temporary file: No such file or directory");
+  EXPECT_EQ(Save(Folder(), "x"), std::nullopt);  // a folder, not a file name
   std::stop_source stopped;
   stopped.request_stop();
-  EXPECT_EQ(SaveNewFile(Folder() + "140709.png", "x", stopped.get_token()), std::nullopt);
+  EXPECT_EQ(Save(Folder() + "140709.png", "x", stopped.get_token(), &failure), std::nullopt);
+  EXPECT_EQ(DescribeSaveFailure(failure), "stopped");
   EXPECT_TRUE(Names().empty());
 }
 
-TEST_F(FileStoreTest, GbkNamesAreStoredAsUtf8) {
+TEST_P(FileStoreWays, GbkNamesAreStoredAsUtf8) {
   // "图标" in GBK, the way the program holds a folder or file name.
   const std::string gbkName = Folder() +
                               "\xCD\xBC\xB1\xEA"
                               "140709.png";
-  EXPECT_EQ(SaveNewFile(gbkName, "png"), gbkName);
+  EXPECT_EQ(Save(gbkName, "png"), gbkName);
   EXPECT_EQ(Names(), std::vector<std::string>{"\xE5\x9B\xBE\xE6\xA0\x87"
                                               "140709.png"});
+}
+
+TEST_P(FileStoreWays, OnlyTheNamedWayShowsAFileBeforeItIsComplete) {
+  std::vector<std::string> whileWriting;
+  seams_.beforeNaming = [&] { whileWriting = Names(); };
+  EXPECT_TRUE(Save(Folder() + "140709.png", "png"));
+  if (GetParam()) {
+    EXPECT_TRUE(whileWriting.empty());
+  } else {
+    ASSERT_EQ(whileWriting.size(), 1u);
+    EXPECT_TRUE(whileWriting[0].starts_with(".korvane-")) << whileWriting[0];
+  }
+  EXPECT_EQ(Names(), std::vector<std::string>{"140709.png"});
+}
+
+TEST_P(FileStoreWays, AProcessKilledMidSaveLeavesNothingWhereTheFileSystemAllows) {
+  seams_.beforeNaming = [] { ::raise(SIGKILL); };
+  EXPECT_EXIT(Save(Folder() + "140709.png", std::string(1 << 20, 'p')),
+              ::testing::KilledBySignal(SIGKILL), "");
+  // An unnamed file goes with the process; the named fallback cannot help leaving its file.
+  EXPECT_EQ(Names().size(), GetParam() ? 0u : 1u);
 }
 
 TEST(FileStore, NumberedNames) {

@@ -38,9 +38,11 @@ TEST_P(Pcre2LimitsTest, CatastrophicPatternGivesUpInsteadOfHanging) {
   // Nothing to find: PCRE2 sees that no "b" exists and answers at once.
   EXPECT_TRUE(re.Search("(a+)+b", as));
   EXPECT_EQ(re.MatchCount(), 0);
+  EXPECT_EQ(re.LastSearchFailure(), RegexObject::SearchFailure::kNone);
   // A "b" exists but not after the run of "a": every split of the run is tried, 2^30 of them, and
   // the match limit stops the search.
   EXPECT_FALSE(re.Search("(a+)+b", as + "!b"));
+  EXPECT_EQ(re.LastSearchFailure(), RegexObject::SearchFailure::kGaveUp);
   EXPECT_EQ(re.MatchCount(), 0);
   EXPECT_EQ(re.MatchText(1), "");
   EXPECT_EQ(re.ReplaceMatches("x"), "");
@@ -48,6 +50,9 @@ TEST_P(Pcre2LimitsTest, CatastrophicPatternGivesUpInsteadOfHanging) {
   // The object stays usable after giving up.
   EXPECT_TRUE(re.Search("(a+)+!", as + "!"));
   EXPECT_EQ(re.MatchCount(), 1);
+  EXPECT_EQ(re.LastSearchFailure(), RegexObject::SearchFailure::kNone);
+  EXPECT_FALSE(re.Search("(a", as));
+  EXPECT_EQ(re.LastSearchFailure(), RegexObject::SearchFailure::kRejected);
 }
 
 TEST_P(Pcre2LimitsTest, MegabyteLineStillMatchesThePathPattern) {
@@ -161,11 +166,13 @@ TEST(RegexObjectFaults, EngineThatCannotBeMadeBehavesAsBeforeAnySearch) {
   {
     RegexObject re(std::make_shared<FaultyEngine>(FaultyEngine::Fault::kUnavailable));
     EXPECT_FALSE(re.Search("a", "aaa"));
+    EXPECT_EQ(re.LastSearchFailure(), RegexObject::SearchFailure::kUnavailable);
     EXPECT_EQ(re.GetPattern(), "");
     EXPECT_EQ(re.MatchCount(), 0);
     EXPECT_EQ(re.ReplaceMatches("x"), "");
     RegexObject none(nullptr);
     EXPECT_FALSE(none.Search("a", "aaa"));
+    EXPECT_EQ(none.LastSearchFailure(), RegexObject::SearchFailure::kUnavailable);
     EXPECT_EQ(none.GetPattern(), "");
   }
   EXPECT_EQ(platform::ComInitCount(), before);
@@ -178,6 +185,7 @@ TEST(RegexObjectFaults, EngineBreakingDownMidSearchLeavesNoMatches) {
     SCOPED_TRACE(static_cast<int>(fault));
     RegexObject re(std::make_shared<FaultyEngine>(fault));
     EXPECT_FALSE(re.Search("ab", "xxabxxab"));
+    EXPECT_EQ(re.LastSearchFailure(), RegexObject::SearchFailure::kGaveUp);
     EXPECT_EQ(re.MatchCount(), 0);
     EXPECT_EQ(re.SubMatchCount(), 0);
     EXPECT_EQ(re.MatchText(1), "");

@@ -8,9 +8,10 @@ namespace korvane::standin {
 namespace {
 
 TEST(Behaviour, ModeNamesRoundTrip) {
-  for (Mode m : {Mode::kNormal, Mode::kNeverFinish, Mode::kStringProgress, Mode::kUnicodeEscapes,
-                 Mode::kStall, Mode::kServerError, Mode::kEmptyDownload, Mode::kNotPng,
-                 Mode::kSlowDrip, Mode::kGarbage}) {
+  for (Mode m :
+       {Mode::kNormal, Mode::kNeverFinish, Mode::kStringProgress, Mode::kUnicodeEscapes,
+        Mode::kStall, Mode::kServerError, Mode::kEmptyDownload, Mode::kNotPng, Mode::kSlowDrip,
+        Mode::kGarbage, Mode::kTruncatedPng, Mode::kBadCrc, Mode::kNoIend}) {
     const auto parsed = ParseMode(ModeName(m));
     ASSERT_TRUE(parsed) << ModeName(m);
     EXPECT_EQ(*parsed, m);

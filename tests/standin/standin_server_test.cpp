@@ -16,6 +16,7 @@
 
 #include "standin/sample_collections.h"
 #include "standin_test_support.h"
+#include "util/png_check.h"
 
 namespace korvane::standin {
 namespace {
@@ -364,17 +365,31 @@ TEST_F(StandinServerTest, BehaviourModes) {
     }
   }
 
-  // The download faults: the conversion finishes, then the bytes are wrong.
-  for (Mode mode : {Mode::kEmptyDownload, Mode::kNotPng}) {
+  // The download faults: the conversion finishes, then the bytes are wrong, each in its own way.
+  const struct {
+    Mode mode;
+    PngFault fault;
+  } downloadFaults[] = {
+      {Mode::kEmptyDownload, PngFault::kNoSignature},
+      {Mode::kNotPng, PngFault::kNoSignature},
+      {Mode::kTruncatedPng, PngFault::kTruncatedChunk},
+      {Mode::kBadCrc, PngFault::kBadCrc},
+      {Mode::kNoIend, PngFault::kNoIend},
+  };
+  for (const auto& c : downloadFaults) {
     server_->SetMode(Mode::kNormal);
     const Job job;
     EXPECT_EQ(RunUntilDone(job, doc), "{\"progress\":100}");
-    server_->SetMode(mode);
+    const std::string whole = Service()->Get(job.DownloadPath().c_str())->body;
+    server_->SetMode(c.mode);
     auto dl = Service()->Get(job.DownloadPath().c_str());
     ASSERT_TRUE(dl);
     EXPECT_EQ(dl->status, 200);
-    EXPECT_FALSE(testing::DecodePng(dl->body).ok);
-    EXPECT_EQ(dl->body.empty(), mode == Mode::kEmptyDownload);
+    EXPECT_EQ(CheckPngStructure(dl->body), c.fault) << ModeName(c.mode);
+    EXPECT_EQ(dl->body.empty(), c.mode == Mode::kEmptyDownload);
+    if (c.mode == Mode::kNoIend || c.mode == Mode::kTruncatedPng) {
+      EXPECT_EQ(whole.rfind(dl->body, 0), 0u) << "the start of the real picture";
+    }
   }
 
   // The JSON faults reach the collection too, and escapes keep it the same JSON.

@@ -228,8 +228,8 @@ std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
 
 TEST_F(PauseTest, NothingFollowsAPausePressedInsideAnyCallToTheWindow) {
   // Three icons, the middle one without markup (a message box), and conversions that read 100 at
-  // the second poll: every kind of call the worker makes to the window, in one short run.
-  Server().SetPolls(1);
+  // the first poll: every kind of call the worker makes to the window, in one short run.
+  Server().SetPolls(0);
   const FixedClock clock;
   const platform::ScopedClockLocale scope(clock);
   const std::filesystem::path workingFolder = std::filesystem::current_path();

@@ -58,10 +58,14 @@ RunSummary RunConversion(ConversionContext& context) {
   summary.iconCount = count;
   summary.collectionRead = parsed && count >= 0 && json.Exists("data.icons");
 
+  // Each update of the window gets its own stop check: a Pause pressed while the window applies
+  // one update keeps the next from being sent.
   const std::string total = "总共 " + std::to_string(count) + " 图标";
   if (cancelled())
     return summary;
   ui.SetCaption(Control::kLabel4, total);
+  if (cancelled())
+    return summary;
   ui.SetMaximum(Control::kProgress1, count);
 
   for (int i = 1; i <= count; ++i) {
@@ -75,7 +79,12 @@ RunSummary RunConversion(ConversionContext& context) {
     if (cancelled())
       return summary;
     ui.SetCaption(Control::kLabel4, total + ",正在下载\\转换第 " + std::to_string(i) + " 个图标.");
-    ui.SetPosition(Control::kProgress1, ui.Position(Control::kProgress1) + 1);
+    if (cancelled())
+      return summary;
+    const int started = ui.Position(Control::kProgress1);
+    if (cancelled())
+      return summary;
+    ui.SetPosition(Control::kProgress1, started + 1);
     context.iconNumber = i;
     context.documentNumber = 0;
     summary.documents += BuildIconDocuments(context, summary.saved, summary.failed);
@@ -85,6 +94,8 @@ RunSummary RunConversion(ConversionContext& context) {
     return summary;
   ui.SetCaption(Control::kLabel4, std::to_string(count) + " 个图标转换完成!转换失败" +
                                       std::to_string(state.failureCount) + "个.");
+  if (cancelled())
+    return summary;
   ui.SetCaption(Control::kButton1, "开始");
   return summary;
 }

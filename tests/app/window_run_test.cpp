@@ -222,10 +222,12 @@ TEST_F(WindowRunTest, ClosingMidRunStopsAndJoinsTheWorker) {
 
     const auto pressed = std::chrono::steady_clock::now();
     window_->close();
-    std::printf(
-        "[ %s ] closed in %.1f ms\n", c.name,
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - pressed)
-            .count());
+    const auto took = std::chrono::steady_clock::now() - pressed;
+    std::printf("[ %s ] closed in %.1f ms\n", c.name,
+                std::chrono::duration<double, std::milli>(took).count());
+    // Far below the one-second pause and the trickling download, yet met by a loaded machine
+    // running a sanitizer build.
+    EXPECT_LT(took, 500ms);
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(state_.workerThread.joinable());
     QTest::qWait(100);

@@ -66,6 +66,12 @@ struct Ticker {
         ++ticks;
         PauseFor(context.stop, 5ms);
       }
+      // Everything a run could still send once stopped: none of it may reach the window.
+      context.ui.SetPosition(Control::kProgress1, 7);
+      context.ui.SetMaximum(Control::kProgress1, 4);
+      context.ui.SetPosition(Control::kProgress2, 50);
+      context.ui.SetCaption(Control::kLabel5, "转换失败");
+      context.ui.ShowMessage("无svg代码", kMessageError);
       context.ui.SetCaption(Control::kLabel4, "9 个图标转换完成!转换失败0个.");
       context.ui.SetCaption(Control::kButton1, "开始");
       --running;
@@ -73,6 +79,14 @@ struct Ticker {
     };
   }
 };
+
+// Hands the window every update that a worker has posted so far. Called once the worker has
+// ended, it settles for good what reached the window: nothing the worker sent can still be on its
+// way, however slow the machine.
+void DeliverPostedUpdates() {
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
+}
 
 class WorkerTest : public ::testing::Test {
  protected:
@@ -177,11 +191,18 @@ TEST_F(WorkerTest, StartPauseAndStartAgain) {
   EXPECT_EQ(Button()->text(), Q("开始"));
   EXPECT_EQ(Status()->text(), Q("已经取消转换."));
   EXPECT_TRUE(state.workerThread.get_stop_token().stop_requested());
-  ASSERT_TRUE(WaitUntil([&] { return ticker.finished == 1; }, 2000));
-  QTest::qWait(50);
+  const std::size_t messages = shell.messages.size();
+  const QString label5 = Child<QLabel>("标签5")->text();
+  ASSERT_TRUE(WaitUntil([&] { return ticker.finished == 1; }));
+  DeliverPostedUpdates();
   // Nothing the stopped worker sent afterwards reached the window.
   EXPECT_EQ(Status()->text(), Q("已经取消转换."));
+  EXPECT_EQ(Button()->text(), Q("开始"));
   EXPECT_EQ(Bar()->value(), 0);
+  EXPECT_EQ(Bar()->maximum(), 9);
+  EXPECT_EQ(Child<QProgressBar>("进度条2")->value(), 0);
+  EXPECT_EQ(Child<QLabel>("标签5")->text(), label5);
+  EXPECT_EQ(shell.messages.size(), messages);
 
   // Start again: a new worker replaces the old one, and the two never overlap.
   Button()->click();
@@ -240,7 +261,7 @@ TEST_F(WorkerTest, AMessageBoxHoldsOnlyTheWorker) {
         Button()->click();
         EXPECT_EQ(shell.closedBoxes, 1);
         ASSERT_TRUE(WaitUntil([&] { return finished.load(); }, 2000));
-        QTest::qWait(20);
+        DeliverPostedUpdates();
         EXPECT_EQ(Status()->text(), Q("已经取消转换."));
         break;
       case Ending::kWindowClosed:
@@ -267,8 +288,11 @@ TEST_F(WorkerTest, ClosingMidRunStopsAndJoinsTheWorkerWithoutASummary) {
   EXPECT_EQ(closed.count(), 1);
   EXPECT_FALSE(state.workerThread.joinable());
   EXPECT_EQ(ticker.finished, 1);
-  QTest::qWait(20);
+  DeliverPostedUpdates();
   EXPECT_EQ(Status()->text(), Q("总共 9 图标"));
+  EXPECT_EQ(Button()->text(), Q("暂停"));
+  EXPECT_EQ(Bar()->maximum(), 9);
+  EXPECT_TRUE(shell.messages.empty());
 }
 
 TEST_F(WorkerTest, DestroyingTheWindowMidRunJoinsTheWorker) {

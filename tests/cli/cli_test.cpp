@@ -1,6 +1,7 @@
 // korvane-cli: its options, its printing window, and the program run for real against the
 // stand-in services, Ctrl-C included.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -161,15 +162,40 @@ struct Child {
     return text;
   }
 
-  // Waits for the end; returns the exit status (128 + signal for a killed child).
+  // Reads standard output until a whole first line has arrived or `limit` has passed; returns
+  // what was read (kept for Finish as well).
+  std::string ReadFirstLine(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    char buffer[4096];
+    while (early.find('\n') == std::string::npos) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          end - std::chrono::steady_clock::now());
+      if (left.count() <= 0)
+        break;
+      pollfd ready{out, POLLIN, 0};
+      if (::poll(&ready, 1, static_cast<int>(left.count())) <= 0)
+        continue;
+      const ssize_t n = ::read(out, buffer, sizeof buffer);
+      if (n <= 0)
+        break;
+      early.append(buffer, static_cast<size_t>(n));
+    }
+    return early;
+  }
+
+  // Waits for the end; returns the exit status, or kKilledBy + the signal for a child that a
+  // signal ended (so a child killed by SIGINT is never taken for one that exited with 130).
+  static constexpr int kKilledBy = 1000;
   int Finish(std::string& outText, std::string& errText) {
     std::thread errReader([&] { errText = ReadAll(err); });
-    outText = ReadAll(out);
+    outText = early + ReadAll(out);
     errReader.join();
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : kKilledBy + WTERMSIG(status);
   }
+
+  std::string early;  // output read before Finish
 };
 
 // Whether process `pid` runs `program` (its exec is done) and has `signal` blocked: read in that
@@ -355,11 +381,17 @@ TEST_F(CliProgramTest, BadUsageExitsTwo) {
 TEST_F(CliProgramTest, InterruptCancelsCleanly) {
   server_->SetPolls(3);
   Child child = Child::Start(Args("12527"));
-  // Let it get going, then press Ctrl-C.
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  // The first status line ("总共 40 图标") comes after the program has taken over Ctrl-C, so from
+  // then on the signal is the user's Pause, however long the start took on a busy machine.
+  const std::string first = child.ReadFirstLine(std::chrono::seconds(60));
+  ASSERT_NE(first.find('\n'), std::string::npos) << "no status line: " << first;
+  EXPECT_EQ(first.substr(0, first.find('\n') + 1),
+            "\xE6\x80\xBB\xE5\x85\xB1 40 \xE5\x9B\xBE\xE6\xA0\x87\n");  // 总共 40 图标
   ::kill(child.pid, SIGINT);
   std::string out, err;
-  EXPECT_EQ(child.Finish(out, err), 130);
+  EXPECT_EQ(child.Finish(out, err), 130) << out << err;
+  // Cancelled in the middle: the summary line never came.
+  EXPECT_EQ(out.find("\xE8\xBD\xAC\xE6\x8D\xA2\xE5\xA4\xB1\xE8\xB4\xA5"), std::string::npos) << out;
   const std::string cancelText =
       "\xE5\xB7\xB2\xE7\xBB\x8F\xE5\x8F\x96\xE6\xB6\x88\xE8\xBD\xAC"
       "\xE6\x8D\xA2.\n";  // 已经取消转换.

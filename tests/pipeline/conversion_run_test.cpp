@@ -80,8 +80,7 @@ int LargestDifference(const Picture& a, const Picture& b) {
 // The documents of a bundled collection, built the way the tool builds them: every run from
 // "<path d=" to the next "</svg>" of each icon's markup, in the document template.
 std::vector<std::string> ExpectedDocuments(std::string_view id) {
-  const std::string json =
-      PipelineTest::ReadFile(samples::BundledSamplesDir() + "/" + std::string(id) + ".json");
+  const std::string json = PipelineTest::CollectionJson(id);
   JsonObject collection;
   EXPECT_TRUE(collection.Parse(Utf8ToAnsi(json)));
   std::vector<std::string> documents;
@@ -105,9 +104,29 @@ std::vector<std::string> ExpectedDocuments(std::string_view id) {
 
 using ConversionRunTest = PipelineTest;
 
+// The name the file store gives the n-th picture of one time of day: "140709.png", then
+// "140709_2.png" and so on.
+std::string NthName(int n) {
+  return std::string(FixedClock::kTimeText) + (n == 1 ? "" : "_" + std::to_string(n)) + ".png";
+}
+
 TEST_F(ConversionRunTest, SavedPicturesEqualTheRenderersOwnPictureOfEachDocument) {
-  for (const auto& collection : {samples::kSeveralPaths, samples::kTwoSvgElements,
-                                 samples::kChineseText, samples::kNoVersion}) {
+  // Every document of a run begins at the same time of day, so each picture after the first
+  // takes the next free number: twelve documents of one icon run past "_9" into "_10" to "_12".
+  const FixedClock clock;
+  const platform::ScopedClockLocale scope(clock);
+  struct Collection {
+    std::string_view id;
+    int documents;
+  };
+  const Collection collections[] = {
+      {samples::kSeveralPaths.id, samples::kSeveralPaths.documents},
+      {samples::kTwoSvgElements.id, samples::kTwoSvgElements.documents},
+      {samples::kChineseText.id, samples::kChineseText.documents},
+      {samples::kNoVersion.id, samples::kNoVersion.documents},
+      {kTwelveDocumentsId, kTwelveDocuments},
+  };
+  for (const auto& collection : collections) {
     SCOPED_TRACE(std::string(collection.id));
     EmptyFolder();
     AppState state;
@@ -118,10 +137,13 @@ TEST_F(ConversionRunTest, SavedPicturesEqualTheRenderersOwnPictureOfEachDocument
     EXPECT_EQ(summary.failed, 0);
 
     const std::vector<std::string> expected = ExpectedDocuments(collection.id);
-    const std::vector<std::string> names = FolderNames();
+    ASSERT_EQ(static_cast<int>(expected.size()), collection.documents);
+    const std::vector<std::string> names = InSavingOrder(FolderNames());
     ASSERT_EQ(names.size(), expected.size());
+    std::vector<Picture> seen;
     for (size_t i = 0; i < names.size(); ++i) {
-      EXPECT_TRUE(std::regex_match(names[i], std::regex(R"(\d{6}(_\d+)?\.png)"))) << names[i];
+      // The n-th document saved is the n-th of the collection and carries the n-th name.
+      EXPECT_EQ(names[i], NthName(static_cast<int>(i) + 1));
       const Picture saved = DecodePng(ReadFile(folder_ / names[i]));
       const standin::RenderResult direct = standin::RenderSvgToPng(Utf8(expected[i]), 256);
       ASSERT_TRUE(direct.ok) << direct.error;
@@ -134,6 +156,13 @@ TEST_F(ConversionRunTest, SavedPicturesEqualTheRenderersOwnPictureOfEachDocument
       const auto transparent = std::count(saved.pixels.begin(), saved.pixels.end(), 0u);
       EXPECT_GT(transparent, 0);
       EXPECT_LT(transparent, static_cast<long>(saved.pixels.size()));
+      seen.push_back(saved);
+    }
+    // The twelve pictures differ from one another, so a picture paired with the wrong document
+    // cannot pass for it.
+    if (collection.id == kTwelveDocumentsId) {
+      for (size_t i = 1; i < seen.size(); ++i)
+        EXPECT_GT(LargestDifference(seen[i - 1], seen[i]), 100) << i;
     }
   }
 }
@@ -400,19 +429,32 @@ TEST_F(ConversionRunTest, LargeAndMultiLineMarkupConverts) {
 }
 
 TEST_F(ConversionRunTest, PicturesNeverReplaceEachOtherOrForeignFiles) {
-  // Two documents of one icon share their time of day; a file of that name is already there.
+  // Both runs begin at the same time of day, so their two documents each collide with a file that
+  // is already there: first a foreign one, then the pictures of the first run as well.
+  const FixedClock clock;
+  const platform::ScopedClockLocale scope(clock);
+  std::ofstream(folder_ / NthName(1), std::ios::binary) << "mine";
   AppState state;
   RecordingUi ui("90002", FolderText());
-  Run(ui, state);
-  std::vector<std::string> names = FolderNames();
-  ASSERT_EQ(names.size(), 2u);
-  EXPECT_EQ(names[1], names[0].substr(0, 6) + "_2.png");
+  EXPECT_EQ(Run(ui, state).saved, 2);
+  EXPECT_EQ(FolderNames(), (std::vector<std::string>{NthName(1), NthName(2), NthName(3)}));
+  EXPECT_EQ(ReadFile(folder_ / NthName(1)), "mine");
+  const std::string first = ReadFile(folder_ / NthName(2));
+  const std::string second = ReadFile(folder_ / NthName(3));
+  EXPECT_FALSE(first.empty());
+  EXPECT_TRUE(first != second);  // a square, then a circle
 
   RecordingUi again("90002", FolderText());
-  std::ofstream(folder_ / names[0], std::ios::binary | std::ios::trunc) << "mine";
-  Run(again, state);
-  EXPECT_EQ(ReadFile(folder_ / names[0]), "mine");
-  EXPECT_EQ(FolderNames().size(), 4u);
+  EXPECT_EQ(Run(again, state).saved, 2);
+  EXPECT_EQ(InSavingOrder(FolderNames()),
+            (std::vector<std::string>{NthName(1), NthName(2), NthName(3), NthName(4), NthName(5)}));
+  EXPECT_EQ(ReadFile(folder_ / NthName(1)), "mine");
+  // The first run's pictures are untouched, and the second run drew the same two pictures under
+  // the next free names (compared whole; a difference is not worth printing).
+  EXPECT_TRUE(ReadFile(folder_ / NthName(2)) == first);
+  EXPECT_TRUE(ReadFile(folder_ / NthName(3)) == second);
+  EXPECT_TRUE(ReadFile(folder_ / NthName(4)) == first);
+  EXPECT_TRUE(ReadFile(folder_ / NthName(5)) == second);
 }
 
 TEST_F(ConversionRunTest, FolderTextWithoutSeparatorIsANamePrefix) {

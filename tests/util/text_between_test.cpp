@@ -20,6 +20,22 @@ TEST(TextBetween, Table) {
       {"[a][b]", "[", "]", -7, false, "a"},  // below 1 means the beginning
       {"]x[y", "[", "]", 0, false, ""},      // right mark only before the left one
       {"[]", "[", "]", 0, false, ""},
+      // The right mark is searched from just after the left mark, not one byte later: a right
+      // mark that follows at once gives an empty text even when another one comes later.
+      {"[][b]", "[", "]", 0, false, ""},
+      {"[][b]", "[", "]", 2, false, "b"},
+      // The same mark on both sides: the left mark itself is never taken for the right one, and
+      // the next occurrence after it closes the piece.
+      {"\"a\"b\"", "\"", "\"", 0, false, "a"},
+      {"\"\"b\"", "\"", "\"", 0, false, ""},
+      {"x|y|z|", "|", "|", 0, false, "y"},
+      {"--x--y--", "--", "--", 0, false, "x"},
+      {"--x--y--", "--", "--", 4, false, "y"},
+      {"aaaa", "aa", "aa", 0, false, ""},  // the right mark may begin right after the left
+      {"aaa", "aa", "aa", 0, false, ""},   // overlapping the left mark does not count
+      {"\"a", "\"", "\"", 0, false, ""},   // one mark only: no right mark after it
+      {"XaXbX", "x", "x", 0, true, "a"},
+      {"X]X[]", "x", "X", 0, true, "]"},
       {"a id=\"7\" b", "id=#引号", "#引号", 0, false, "7"},
       {"set-cookie: a=1;", "Set-Cookie:", ";", 0, false, ""},
       {"set-cookie: a=1;", "Set-Cookie:", ";", 0, true, " a=1"},

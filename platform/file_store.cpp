@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include <mutex>
 #include <random>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/code_page.h"
 
@@ -14,6 +17,64 @@ namespace korvane::platform {
 namespace {
 
 constexpr int kMaxAttempts = 10000;
+
+// The next number worth trying per target path, remembered for the process: many pictures of
+// one second (or of one icon name) would otherwise probe 1, 2, 3, ... taken names each time, so
+// saving the n-th cost n failed calls. The file system still decides: a taken number is skipped
+// as before, and a forgotten or wrong hint only costs attempts.
+class NextNumbers {
+ public:
+  int Hint(const std::string& target) {
+    const std::lock_guard lock(mutex_);
+    const auto found = next_.find(target);
+    return found == next_.end() ? 1 : found->second;
+  }
+  void Used(const std::string& target, int n) {
+    const std::lock_guard lock(mutex_);
+    if (next_.size() >= kMaxRemembered && !next_.contains(target))
+      next_.clear();  // bounded: a long-lived process forgets and probes again
+    next_[target] = n + 1;
+  }
+
+ private:
+  static constexpr size_t kMaxRemembered = 4096;
+  std::mutex mutex_;
+  std::unordered_map<std::string, int> next_;
+};
+
+NextNumbers& Numbers() {
+  static NextNumbers* const numbers = new NextNumbers;  // used until the very end of the process
+  return *numbers;
+}
+
+// The numbers to try for `target`, in order: the name itself first (a folder emptied since keeps
+// its plain names), then the remembered next number while the one before it is still there, so
+// the names stay dense; otherwise 2, 3, ... as without a memory.
+std::vector<int> FirstNumbers(const std::string& target) {
+  const int hint = Numbers().Hint(target);
+  if (hint > 2 && ::access(NumberedName(target, hint - 1).c_str(), F_OK) == 0)
+    return {1, hint};
+  return {1, 2};
+}
+
+// Walks the candidates: the first numbers, then on from the last of them.
+class Candidates {
+ public:
+  explicit Candidates(const std::string& target) : first_(FirstNumbers(target)) {}
+  bool Next(int& n) {
+    if (tried_ >= kMaxAttempts)
+      return false;
+    n = tried_ < static_cast<int>(first_.size())
+            ? first_[tried_]
+            : first_.back() + (tried_ - static_cast<int>(first_.size()) + 1);
+    ++tried_;
+    return true;
+  }
+
+ private:
+  std::vector<int> first_;
+  int tried_ = 0;
+};
 
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -116,7 +177,8 @@ struct Saver {
       return closeWith(Fail("stopped", 0));
     if (seams.beforeNaming)
       seams.beforeNaming();
-    for (int n = 1; n <= kMaxAttempts; ++n) {
+    Candidates candidates(target);
+    for (int n = 0; candidates.Next(n);) {
       const std::string candidate = NumberedName(target, n);
       const int error = LinkUnnamed(fd, candidate);
       if (error == EEXIST)
@@ -134,6 +196,7 @@ struct Saver {
         ::unlink(candidate.c_str());
         return Fail("write", closeError);
       }
+      Numbers().Used(target, n);
       return Utf8ToGbk(candidate);
     }
     return closeWith(Fail("find a free name", 0));
@@ -157,11 +220,14 @@ struct Saver {
     }
     if (seams.beforeNaming)
       seams.beforeNaming();
-    for (int n = 1; n <= kMaxAttempts; ++n) {
+    Candidates candidates(target);
+    for (int n = 0; candidates.Next(n);) {
       const std::string candidate = NumberedName(target, n);
       const int error = RenameNoReplace(temporary, candidate);
-      if (error == 0)
+      if (error == 0) {
+        Numbers().Used(target, n);
         return Utf8ToGbk(candidate);
+      }
       if (error != EEXIST) {
         ::unlink(temporary.c_str());
         return Fail("name the file", error);

@@ -92,6 +92,36 @@ TEST_P(FileStoreWays, TakenNamesGetTheNextFreeNumberAndNothingIsReplaced) {
   EXPECT_EQ(fs::status(path).permissions(), static_cast<fs::perms>(0666 & ~mask) & fs::perms::all);
 }
 
+// The process remembers the next number per name, so the twelfth picture of one second does not
+// probe eleven taken names; what the folder holds still decides every name.
+TEST_P(FileStoreWays, RememberedNumbersNeverOverrideTheFolder) {
+  const std::string path = Folder() + "101010.png";
+  const auto numbered = [&](int n) { return n == 1 ? path : NumberedName(path, n); };
+  for (int n = 1; n <= 12; ++n)
+    EXPECT_EQ(Save(path, std::to_string(n)), numbered(n));
+
+  // A foreign file on the remembered number: the next one is taken instead, nothing replaced.
+  std::ofstream(numbered(13)) << "foreign";
+  EXPECT_EQ(Save(path, "14"), numbered(14));
+  EXPECT_EQ(Read(numbered(13)), "foreign");
+
+  // The folder emptied (as between two runs): plain names again, then 2, not 15.
+  for (const auto& entry : fs::directory_iterator(dir_))
+    fs::remove(entry.path());
+  EXPECT_EQ(Save(path, "a"), path);
+  EXPECT_EQ(Save(path, "b"), numbered(2));
+
+  // Only the plain name left of a long series: numbers restart densely at 2.
+  for (int n = 3; n <= 20; ++n)
+    std::ofstream(numbered(n)) << n;
+  EXPECT_EQ(Save(path, "c"), numbered(21));
+  fs::remove(numbered(2));
+  for (int n = 3; n <= 21; ++n)
+    fs::remove(numbered(n));
+  EXPECT_EQ(Save(path, "d"), numbered(2));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"101010.png", "101010_2.png"}));
+}
+
 TEST_P(FileStoreWays, FailuresLeaveNothingBehindAndSayWhy) {
   SaveFailure failure;
   EXPECT_EQ(Save(Folder() + "missing/140709.png", "x", {}, &failure), std::nullopt);

@@ -31,11 +31,11 @@ std::string FoldLineBreaks(std::string_view markup) {
   return folded;
 }
 
-bool SearchRuns(RegexObject& regex, std::string_view markup) {
+}  // namespace
+
+bool SearchPathRuns(RegexObject& regex, std::string_view markup) {
   return regex.Search(kPathPattern, FoldLineBreaks(markup), false, false, true);
 }
-
-}  // namespace
 
 std::string FillDocumentTemplate(std::string_view pathRun, std::string_view viewBox) {
   // The code goes in first, so a "图标大小" inside a path run takes the viewBox as well.
@@ -46,13 +46,13 @@ std::string FillDocumentTemplate(std::string_view pathRun, std::string_view view
 
 int CountPathRuns(std::string_view markup) {
   RegexObject regex;
-  return SearchRuns(regex, markup) ? regex.MatchCount() : 0;
+  return SearchPathRuns(regex, markup) ? regex.MatchCount() : 0;
 }
 
 int BuildIconDocuments(ConversionContext& context, int& saved, int& failed) {
   AppState& state = context.state;
   RegexObject regex;
-  if (!SearchRuns(regex, state.svgText))
+  if (!SearchPathRuns(regex, state.svgText))
     return 0;
   const int count = regex.MatchCount();
   if (count == 0) {

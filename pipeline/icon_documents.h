@@ -7,12 +7,17 @@
 #include <string_view>
 
 #include "pipeline/conversion_context.h"
+#include "script/regex_object.h"
 
 namespace korvane {
 
 // The document for one path run and viewBox value: the nine-line template, each line ending in
 // CR LF.
 std::string FillDocumentTemplate(std::string_view pathRun, std::string_view viewBox);
+
+// Searches `markup` for its path runs on `regex`: group 1 of match i is run i. Line breaks in the
+// markup count as spaces. False when the search could not run.
+bool SearchPathRuns(RegexObject& regex, std::string_view markup);
 
 // The path runs of `markup` searched as the template expects, or an empty list.
 int CountPathRuns(std::string_view markup);

@@ -1,0 +1,33 @@
+// The SVG document builder: an icon's markup (a collection's show_svg) in, its standalone
+// documents out. Header line: the viewBox value, or empty to take it from the markup as the
+// collection loop does; the rest is the markup.
+
+#include <cstdint>
+#include <string>
+
+#include "fuzz/fuzz_input.h"
+#include "pipeline/icon_documents.h"
+#include "script/regex_object.h"
+#include "util/text_between.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace korvane;
+  const auto [viewBoxLine, markup] = fuzz::SplitFields<2>(data, size);
+  const std::string viewBox =
+      viewBoxLine.empty() ? TextBetween(markup, "viewBox=\"", "\"") : std::string(viewBoxLine);
+
+  const int count = CountPathRuns(markup);
+  RegexObject regex;
+  if (!SearchPathRuns(regex, markup)) {
+    FUZZ_CHECK(count == 0);
+    return 0;
+  }
+  FUZZ_CHECK(regex.MatchCount() == count);
+  for (int i = 1; i <= count; ++i) {
+    const std::string run = regex.SubMatchText(i, 1);
+    const std::string document = FillDocumentTemplate(run, viewBox);
+    FUZZ_CHECK(document.rfind("<?xml version=\"1.0\" standalone=\"no\"?>\r\n", 0) == 0);
+    FUZZ_CHECK(document.size() >= run.size() + viewBox.size());
+  }
+  return 0;
+}

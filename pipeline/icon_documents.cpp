@@ -2,10 +2,14 @@
 
 #include "pipeline/conversion_service.h"
 #include "script/regex_object.h"
+#include "util/gbk_text.h"
 #include "util/replace_batch.h"
 
 namespace korvane {
 namespace {
+
+constexpr std::string_view kCodeMark = "代码";
+constexpr std::string_view kViewBoxMark = "图标大小";
 
 constexpr std::string_view kPathPattern = "<path d=(.*?)</svg>";
 
@@ -40,8 +44,25 @@ bool SearchPathRuns(RegexObject& regex, std::string_view markup) {
 std::string FillDocumentTemplate(std::string_view pathRun, std::string_view viewBox) {
   // The code goes in first, so a "图标大小" inside a path run takes the viewBox as well.
   const std::string withCode =
-      ReplaceBatch(kDocumentTemplate, std::nullopt, 1, true, "代码", pathRun);
-  return ReplaceBatch(withCode, std::nullopt, 1, true, "图标大小", viewBox);
+      ReplaceBatch(kDocumentTemplate, std::nullopt, 1, true, kCodeMark, pathRun);
+  return ReplaceBatch(withCode, std::nullopt, 1, true, kViewBoxMark, viewBox);
+}
+
+std::optional<std::string> BuildDocument(std::string_view pathRun, std::string_view viewBox) {
+  const std::string withCode =
+      ReplaceBatch(kDocumentTemplate, std::nullopt, 1, true, kCodeMark, pathRun);
+  // The marks the second pass replaces: whole characters, not overlapping, as ReplaceBatch
+  // finds them.
+  size_t marks = 0;
+  for (size_t at = gbk::FindFromBoundary(withCode, kViewBoxMark, 0); at != gbk::npos;
+       at = gbk::FindFromBoundary(withCode, kViewBoxMark, at + kViewBoxMark.size()))
+    ++marks;
+  if (withCode.size() > kMaxDocumentBytes)
+    return std::nullopt;
+  if (viewBox.size() > kViewBoxMark.size() && marks > 0 &&
+      (kMaxDocumentBytes - withCode.size()) / marks < viewBox.size() - kViewBoxMark.size())
+    return std::nullopt;
+  return ReplaceBatch(withCode, std::nullopt, 1, true, kViewBoxMark, viewBox);
 }
 
 int CountPathRuns(std::string_view markup) {
@@ -63,7 +84,15 @@ int BuildIconDocuments(ConversionContext& context, int& saved, int& failed) {
   for (int i = 1; i <= count; ++i) {
     if (context.stop.stop_requested())
       return i - 1;
-    state.svgText = FillDocumentTemplate(regex.SubMatchText(i, 1), state.viewBoxText);
+    std::optional<std::string> document =
+        BuildDocument(regex.SubMatchText(i, 1), state.viewBoxText);
+    if (!document) {
+      context.ui.SetCaption(Control::kLabel5, "转换失败");
+      ++state.failureCount;
+      ++failed;
+      continue;
+    }
+    state.svgText = std::move(*document);
     switch (ConvertViaService(context)) {
       case ConversionOutcome::kSaved:
         ++saved;

@@ -27,7 +27,7 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   # The list in fuzz/CMakeLists.txt is the one list of targets.
   mapfile -t targets < <(sed -n '/^set(KORVANE_FUZZ_TARGETS/,/)/p' fuzz/CMakeLists.txt |
-    tr -d '()' | tr ' ' '\n' | grep -v -e '^set$' -e '^KORVANE_FUZZ_TARGETS$' -e '^$')
+    tr '() ' '\n\n\n' | grep -v -e '^set$' -e '^KORVANE_FUZZ_TARGETS$' -e '^$')
 fi
 
 # The limits every target keeps: one second per input, and memory within what the code it drives
@@ -58,8 +58,8 @@ for target in "${targets[@]}"; do
   "$program" "${limits[@]}" "${dict[@]}" -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$findings/" ${FUZZ_FLAGS:-} "$work" "fuzz/corpus/$target" \
     >"$log" 2>&1 || status=$?
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1 || true)
+  cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1 || true)
   line="$target: ${runs:-?} runs, ${cov:-no coverage line}"
   if [ $status -ne 0 ]; then
     failed=1

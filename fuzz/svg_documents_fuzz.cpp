@@ -31,7 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       continue;  // over the limit: counted as a failed document, never built
     FUZZ_CHECK(document->size() <= kMaxDocumentBytes);
     FUZZ_CHECK(document->rfind("<?xml version=\"1.0\" standalone=\"no\"?>\r\n", 0) == 0);
-    FUZZ_CHECK(*document == FillDocumentTemplate(run, viewBox));
+    // The template's own fill agrees (compared on documents of ordinary size only, where making
+    // a second copy costs little).
+    if (document->size() <= 1024 * 1024)
+      FUZZ_CHECK(*document == FillDocumentTemplate(run, viewBox));
   }
   return 0;
 }

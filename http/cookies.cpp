@@ -25,6 +25,21 @@ std::string RemoveSpaces(std::string_view text) {
   return out;
 }
 
+// `entry` without a lead byte that ends it with nothing to pair with (a cookie value cut in the
+// middle of a character). Joined to the next entry, that byte would take the separator's ";" as
+// its second byte and glue the two cookies into one.
+std::string_view WithoutDanglingLeadByte(std::string_view entry) {
+  size_t at = 0;
+  while (at < entry.size()) {
+    const size_t length = gbk::CharLength(entry, at);
+    if (at + length == entry.size() && length == 1 &&
+        gbk::IsLeadByte(static_cast<unsigned char>(entry[at])))
+      return entry.substr(0, at);
+    at += length;
+  }
+  return entry;
+}
+
 bool IsDeleted(std::string_view entry) {
   return entry.size() >= kDeletedSuffix.size() &&
          entry.substr(entry.size() - kDeletedSuffix.size()) == kDeletedSuffix;
@@ -105,7 +120,7 @@ std::string MergeCookies(std::string& cookies, std::string& newCookies) {
   std::string joined;
   for (std::string_view entry : merged) {
     if (!IsDeleted(entry)) {
-      joined.append(entry);
+      joined.append(WithoutDanglingLeadByte(entry));
       joined.append("; ");
     }
   }

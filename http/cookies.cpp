@@ -119,8 +119,10 @@ std::string MergeCookies(std::string& cookies, std::string& newCookies) {
 
   std::string joined;
   for (std::string_view entry : merged) {
-    if (!IsDeleted(entry)) {
-      joined.append(WithoutDanglingLeadByte(entry));
+    const std::string_view whole = WithoutDanglingLeadByte(entry);
+    // An entry that was nothing but the dangling byte goes, rather than become an empty one.
+    if (!IsDeleted(entry) && (!whole.empty() || entry.empty())) {
+      joined.append(whole);
       joined.append("; ");
     }
   }

@@ -20,7 +20,7 @@ std::string FillDocumentTemplate(std::string_view pathRun, std::string_view view
 // The largest document the builder makes. A path run is copied once, but every "图标大小" in it
 // takes the whole viewBox, so without a limit one icon of a collection could ask for a document
 // of almost any size; no real icon comes near it.
-inline constexpr size_t kMaxDocumentBytes = 16 * 1024 * 1024;
+inline constexpr size_t kMaxDocumentBytes = 4 * 1024 * 1024;
 
 // FillDocumentTemplate(pathRun, viewBox), or nothing when that document would be larger than
 // kMaxDocumentBytes: the size is worked out before anything that large is built.

@@ -52,6 +52,11 @@ TEST(MergeCookies, AValueEndingInAHalfCharacterKeepsTheNextCookieApart) {
   std::string again = newCookies;
   EXPECT_EQ(MergeCookies(cookies, again), "a=\xE4\xB8; b=1");
   EXPECT_EQ(SplitList(cookies, ";").size(), 2u);
+  // An entry that is nothing but such a byte goes altogether.
+  cookies = "a=1; \xA1";
+  std::string none;
+  EXPECT_EQ(MergeCookies(cookies, none), "a=1");
+  EXPECT_EQ(MergeCookies(cookies, none), "a=1");
 }
 
 TEST(MergeCookies, FullWidthSpaceOnlyWhereACharacterBegins) {

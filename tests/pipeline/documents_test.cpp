@@ -32,10 +32,10 @@ TEST(DocumentTemplate, CodeGoesInBeforeTheViewBox) {
 }
 
 TEST(DocumentTemplate, DocumentsOverTheLimitAreNeverBuilt) {
-  // Every viewBox placeholder in a run takes the whole viewBox: 4096 of them with a 4 KiB
-  // viewBox would be exactly 16 MiB of placeholders alone.
+  // Every viewBox placeholder in a run takes the whole viewBox: 1024 of them with a 4 KiB
+  // viewBox would be exactly 4 MiB of placeholders alone.
   std::string run = "\"";
-  for (int i = 0; i < 4096; ++i)
+  for (int i = 0; i < 1024; ++i)
     run += "图标大小";
   run += "\"></path>";
   const std::string viewBox(4096, '1');

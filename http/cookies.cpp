@@ -121,7 +121,7 @@ std::string MergeCookies(std::string& cookies, std::string& newCookies) {
   for (std::string_view entry : merged) {
     const std::string_view whole = WithoutDanglingLeadByte(entry);
     // An entry that was nothing but the dangling byte goes, rather than become an empty one.
-    if (!IsDeleted(entry) && (!whole.empty() || entry.empty())) {
+    if (!IsDeleted(whole) && (!whole.empty() || entry.empty())) {
       joined.append(whole);
       joined.append("; ");
     }

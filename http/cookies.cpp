@@ -40,6 +40,18 @@ std::string_view WithoutDanglingLeadByte(std::string_view entry) {
   return entry;
 }
 
+// The entries of a cookie text, each without a dangling lead byte, before names are read from
+// them; an entry that was nothing but that byte goes, rather than become an empty one.
+std::vector<std::string_view> CookieEntries(std::string_view text) {
+  std::vector<std::string_view> entries;
+  for (std::string_view entry : SplitList(text, ";")) {
+    const std::string_view whole = WithoutDanglingLeadByte(entry);
+    if (!whole.empty() || entry.empty())
+      entries.push_back(whole);
+  }
+  return entries;
+}
+
 bool IsDeleted(std::string_view entry) {
   return entry.size() >= kDeletedSuffix.size() &&
          entry.substr(entry.size() - kDeletedSuffix.size()) == kDeletedSuffix;
@@ -106,23 +118,21 @@ std::string MergeCookies(std::string& cookies, std::string& newCookies) {
   cookies = RemoveSpaces(cookies);
   newCookies = RemoveSpaces(newCookies);
 
-  std::vector<std::string_view> merged = SplitList(newCookies, ";");
+  std::vector<std::string_view> merged = CookieEntries(newCookies);
   std::unordered_set<std::string> names;
   for (std::string_view entry : merged)
     names.insert(CookieName(entry));
   // Old entries the new list does not name follow, in their order; the names set grows with each
   // one carried over, so of two old entries with one name only the first comes along.
-  for (std::string_view entry : SplitList(cookies, ";")) {
+  for (std::string_view entry : CookieEntries(cookies)) {
     if (names.insert(CookieName(entry)).second)
       merged.push_back(entry);
   }
 
   std::string joined;
   for (std::string_view entry : merged) {
-    const std::string_view whole = WithoutDanglingLeadByte(entry);
-    // An entry that was nothing but the dangling byte goes, rather than become an empty one.
-    if (!IsDeleted(whole) && (!whole.empty() || entry.empty())) {
-      joined.append(whole);
+    if (!IsDeleted(entry)) {
+      joined.append(entry);
       joined.append("; ");
     }
   }

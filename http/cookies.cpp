@@ -25,6 +25,33 @@ std::string RemoveSpaces(std::string_view text) {
   return out;
 }
 
+// `entry` without a lead byte that ends it with nothing to pair with (a cookie value cut in the
+// middle of a character). Joined to the next entry, that byte would take the separator's ";" as
+// its second byte and glue the two cookies into one.
+std::string_view WithoutDanglingLeadByte(std::string_view entry) {
+  size_t at = 0;
+  while (at < entry.size()) {
+    const size_t length = gbk::CharLength(entry, at);
+    if (at + length == entry.size() && length == 1 &&
+        gbk::IsLeadByte(static_cast<unsigned char>(entry[at])))
+      return entry.substr(0, at);
+    at += length;
+  }
+  return entry;
+}
+
+// The entries of a cookie text, each without a dangling lead byte, before names are read from
+// them; an entry that was nothing but that byte goes, rather than become an empty one.
+std::vector<std::string_view> CookieEntries(std::string_view text) {
+  std::vector<std::string_view> entries;
+  for (std::string_view entry : SplitList(text, ";")) {
+    const std::string_view whole = WithoutDanglingLeadByte(entry);
+    if (!whole.empty() || entry.empty())
+      entries.push_back(whole);
+  }
+  return entries;
+}
+
 bool IsDeleted(std::string_view entry) {
   return entry.size() >= kDeletedSuffix.size() &&
          entry.substr(entry.size() - kDeletedSuffix.size()) == kDeletedSuffix;
@@ -91,13 +118,13 @@ std::string MergeCookies(std::string& cookies, std::string& newCookies) {
   cookies = RemoveSpaces(cookies);
   newCookies = RemoveSpaces(newCookies);
 
-  std::vector<std::string_view> merged = SplitList(newCookies, ";");
+  std::vector<std::string_view> merged = CookieEntries(newCookies);
   std::unordered_set<std::string> names;
   for (std::string_view entry : merged)
     names.insert(CookieName(entry));
   // Old entries the new list does not name follow, in their order; the names set grows with each
   // one carried over, so of two old entries with one name only the first comes along.
-  for (std::string_view entry : SplitList(cookies, ";")) {
+  for (std::string_view entry : CookieEntries(cookies)) {
     if (names.insert(CookieName(entry)).second)
       merged.push_back(entry);
   }

@@ -2,10 +2,14 @@
 
 #include "pipeline/conversion_service.h"
 #include "script/regex_object.h"
+#include "util/gbk_text.h"
 #include "util/replace_batch.h"
 
 namespace korvane {
 namespace {
+
+constexpr std::string_view kCodeMark = "代码";
+constexpr std::string_view kViewBoxMark = "图标大小";
 
 constexpr std::string_view kPathPattern = "<path d=(.*?)</svg>";
 
@@ -31,9 +35,13 @@ std::string FoldLineBreaks(std::string_view markup) {
   return folded;
 }
 
-bool SearchRuns(RegexObject& regex, std::string_view markup) {
+}  // namespace
+
+bool SearchPathRuns(RegexObject& regex, std::string_view markup) {
   return regex.Search(kPathPattern, FoldLineBreaks(markup), false, false, true);
 }
+
+namespace {
 
 std::string_view SearchFailureText(RegexObject::SearchFailure failure) {
   switch (failure) {
@@ -53,19 +61,36 @@ std::string_view SearchFailureText(RegexObject::SearchFailure failure) {
 std::string FillDocumentTemplate(std::string_view pathRun, std::string_view viewBox) {
   // The code goes in first, so a "图标大小" inside a path run takes the viewBox as well.
   const std::string withCode =
-      ReplaceBatch(kDocumentTemplate, std::nullopt, 1, true, "代码", pathRun);
-  return ReplaceBatch(withCode, std::nullopt, 1, true, "图标大小", viewBox);
+      ReplaceBatch(kDocumentTemplate, std::nullopt, 1, true, kCodeMark, pathRun);
+  return ReplaceBatch(withCode, std::nullopt, 1, true, kViewBoxMark, viewBox);
+}
+
+std::optional<std::string> BuildDocument(std::string_view pathRun, std::string_view viewBox) {
+  const std::string withCode =
+      ReplaceBatch(kDocumentTemplate, std::nullopt, 1, true, kCodeMark, pathRun);
+  // The marks the second pass replaces: whole characters, not overlapping, as ReplaceBatch
+  // finds them.
+  size_t marks = 0;
+  for (size_t at = gbk::FindFromBoundary(withCode, kViewBoxMark, 0); at != gbk::npos;
+       at = gbk::FindFromBoundary(withCode, kViewBoxMark, at + kViewBoxMark.size()))
+    ++marks;
+  if (withCode.size() > kMaxDocumentBytes)
+    return std::nullopt;
+  if (viewBox.size() > kViewBoxMark.size() && marks > 0 &&
+      (kMaxDocumentBytes - withCode.size()) / marks < viewBox.size() - kViewBoxMark.size())
+    return std::nullopt;
+  return ReplaceBatch(withCode, std::nullopt, 1, true, kViewBoxMark, viewBox);
 }
 
 int CountPathRuns(std::string_view markup) {
   RegexObject regex;
-  return SearchRuns(regex, markup) ? regex.MatchCount() : 0;
+  return SearchPathRuns(regex, markup) ? regex.MatchCount() : 0;
 }
 
 int BuildIconDocuments(ConversionContext& context, int& saved, int& failed) {
   AppState& state = context.state;
   RegexObject regex;
-  if (!SearchRuns(regex, state.svgText)) {
+  if (!SearchPathRuns(regex, state.svgText)) {
     // Markup that could not be searched through may hide any number of documents: the icon is
     // given up and counted, never passed over as if it had none.
     if (context.stop.stop_requested())
@@ -88,7 +113,20 @@ int BuildIconDocuments(ConversionContext& context, int& saved, int& failed) {
     if (context.stop.stop_requested())
       return i - 1;
     context.documentNumber = i;
-    state.svgText = FillDocumentTemplate(regex.SubMatchText(i, 1), state.viewBoxText);
+    std::optional<std::string> document =
+        BuildDocument(regex.SubMatchText(i, 1), state.viewBoxText);
+    if (!document) {
+      if (context.stop.stop_requested())
+        return i - 1;
+      context.ui.SetCaption(Control::kLabel5, "转换失败");
+      ++state.failureCount;
+      ++failed;
+      context.ui.ReportFailure("icon " + std::to_string(context.iconNumber) + " document " +
+                               std::to_string(i) + ": the document would exceed " +
+                               std::to_string(kMaxDocumentBytes / (1024 * 1024)) + " MiB");
+      continue;
+    }
+    state.svgText = std::move(*document);
     switch (ConvertViaService(context)) {
       case ConversionOutcome::kSaved:
         ++saved;

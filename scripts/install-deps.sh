@@ -11,6 +11,8 @@ packages=(
   libcurl4-openssl-dev duktape-dev libpcre2-dev
   # loopback servers, TLS, SVG rendering for the stand-in services
   libcpp-httplib-dev libssl-dev librsvg2-dev librsvg2-bin libcairo2-dev
+  # the libFuzzer build of the fuzz targets (scripts/fuzz.sh)
+  clang libclang-rt-dev
   # forward proxy used by the HTTP tests
   tinyproxy
   # the window and its checks under a virtual display

@@ -43,6 +43,30 @@ TEST(MergeCookies, Table) {
   }
 }
 
+TEST(MergeCookies, AValueEndingInAHalfCharacterKeepsTheNextCookieApart) {
+  // "\xE4\xB8\xAD" (a UTF-8 character) reads as one GBK character and a lone lead byte. Kept
+  // as it was, that byte would pair with the ";" of the join and swallow the next cookie.
+  std::string cookies = "b=1";
+  std::string newCookies = "a=\xE4\xB8\xAD";
+  EXPECT_EQ(MergeCookies(cookies, newCookies), "a=\xE4\xB8; b=1");
+  std::string again = newCookies;
+  EXPECT_EQ(MergeCookies(cookies, again), "a=\xE4\xB8; b=1");
+  EXPECT_EQ(SplitList(cookies, ";").size(), 2u);
+  // An entry that is nothing but such a byte goes altogether.
+  cookies = "a=1; \xA1";
+  std::string none;
+  EXPECT_EQ(MergeCookies(cookies, none), "a=1");
+  EXPECT_EQ(MergeCookies(cookies, none), "a=1");
+  // Names and "deleted" are read once the byte is gone, so a second merge agrees with the first.
+  for (const std::string& set : {std::string("sid\xC3"), std::string("sid=deleted\x92")}) {
+    cookies = "sid=abc; x=1";
+    std::string first = set;
+    const std::string merged = MergeCookies(cookies, first);
+    std::string second = set;
+    EXPECT_EQ(MergeCookies(cookies, second), merged) << set;
+  }
+}
+
 TEST(MergeCookies, FullWidthSpaceOnlyWhereACharacterBegins) {
   // "\xB0\xA1" is one character; the A1 after it starts "\xA1\xA1", which is a space.
   std::string cookies = "v=\xB0\xA1\xA1\xA1x";

@@ -31,6 +31,32 @@ TEST(DocumentTemplate, CodeGoesInBeforeTheViewBox) {
   EXPECT_NE(document.find("viewBox=\"代码\""), std::string::npos);
 }
 
+TEST(DocumentTemplate, DocumentsOverTheLimitAreNeverBuilt) {
+  // Every viewBox placeholder in a run takes the whole viewBox: 1024 of them with a 4 KiB
+  // viewBox would be exactly 4 MiB of placeholders alone.
+  std::string run = "\"";
+  for (int i = 0; i < 1024; ++i)
+    run += "图标大小";
+  run += "\"></path>";
+  const std::string viewBox(4096, '1');
+  EXPECT_FALSE(BuildDocument(run, viewBox).has_value());
+
+  // Just under the limit, and an ordinary icon, the document is the template's.
+  const std::string smaller(4000, '1');
+  const auto document = BuildDocument(run, smaller);
+  ASSERT_TRUE(document.has_value());
+  EXPECT_LE(document->size(), kMaxDocumentBytes);
+  EXPECT_EQ(*document, FillDocumentTemplate(run, smaller));
+  EXPECT_EQ(BuildDocument("\"M0 0\"></path>", "0 0 8 8"),
+            FillDocumentTemplate("\"M0 0\"></path>", "0 0 8 8"));
+  // Placeholder bytes that begin inside another character are not a placeholder: B5 CD is one
+  // character here, so the run stays as it is and the document stays small.
+  const std::string split = "\xB5\xCD\xBC\xB1\xEA\xB4\xF3\xD0\xA1";
+  const auto kept = BuildDocument(split, viewBox);
+  ASSERT_TRUE(kept.has_value());
+  EXPECT_NE(kept->find("<path d=" + split + "\r\n"), std::string::npos);
+}
+
 TEST(DocumentTemplate, PathRunsOfMarkup) {
   struct Case {
     std::string markup;

@@ -22,7 +22,8 @@ int StatusCode(std::string_view headerBlock) {
 
 }  // namespace
 
-Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSeconds) {
+Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSeconds,
+                   const TransferLimits& limits) {
   if (url.empty() || HasLineBreakOrNul(url))
     return {};
   TransferSettings settings;
@@ -32,6 +33,7 @@ Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSecond
     settings.connectTimeout = std::chrono::seconds(timeoutSeconds);
     settings.idleTimeout = std::chrono::seconds(timeoutSeconds);
   }
+  settings.limits = limits;
   Transfer transfer(std::move(settings));
   if (!transfer.Send(stop) || !transfer.WaitForResponse())
     return {};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/core/app_state.h"
+#include "pipeline/reply_limits.h"
 #include "pipeline/ui_port.h"
 
 namespace korvane {
@@ -28,6 +29,8 @@ struct ConversionContext {
   double waitScale = 1.0;
   // Timeout of each request in seconds; 0 keeps the request routines' own (30 s).
   int requestTimeoutSeconds = 0;
+  // The caps on the replies and the deadline of each request.
+  ReplyLimits limits = {};
 };
 
 // The collections page that the window opens in the browser.

@@ -62,7 +62,7 @@ class ServiceRun {
     std::string uploadHeaders(kUploadContentType);
     std::string returnedCookies;
     WinInetFetch(Base() + "/upload/" + pageToken_, 1, body, {}, returnedCookies, uploadHeaders, {},
-                 true, {}, {}, stop_);
+                 true, {}, {}, stop_, nullptr, ServiceLimits());
     if (!Caption("检测上传是否成功"))
       return ConversionOutcome::kCancelled;
 
@@ -74,10 +74,16 @@ class ServiceRun {
     for (int attempt = 1; attempt <= kMaxPolls; ++attempt) {
       if (stop_.stop_requested())
         return ConversionOutcome::kCancelled;
+      std::string status;
       std::string reply = Get(Base() + "/zh/status/" + pageToken_ + "/" + state_.uploadId +
-                              "?rnd=0." + RandomDigits(16, 1));
+                                  "?rnd=0." + RandomDigits(16, 1),
+                              &status);
       if (stop_.stop_requested())
         return ConversionOutcome::kCancelled;
+      // A status reply past its cap ends the document: a service that answers that way will not
+      // answer better on the next poll.
+      if (status == kWinHttpReadFailed)
+        return Fail();
       reply = UnescapeText(reply);
       json.Parse(reply);
       const std::string progress = json.GetText("progress", true);
@@ -100,10 +106,10 @@ class ServiceRun {
     const std::string path = ui_.Text(Control::kEdit2) + state_.iconTimeText + ".png";
     if (stop_.stop_requested())
       return ConversionOutcome::kCancelled;
-    const Bytes png =
-        platform::HttpDownload(Base() + "/download/" + pageToken_ + "/" + state_.uploadId + "/" +
-                                   state_.iconTimeText + ".png?rnd=0." + RandomDigits(16, 1),
-                               stop_, context_.requestTimeoutSeconds);
+    const Bytes png = platform::HttpDownload(
+        Base() + "/download/" + pageToken_ + "/" + state_.uploadId + "/" + state_.iconTimeText +
+            ".png?rnd=0." + RandomDigits(16, 1),
+        stop_, context_.requestTimeoutSeconds, context_.limits.For(context_.limits.downloadBytes));
     if (stop_.stop_requested())
       return ConversionOutcome::kCancelled;
     // An empty or foreign download is a failed document, never an empty picture.
@@ -122,11 +128,18 @@ class ServiceRun {
     return ConversionOutcome::kFailed;
   }
 
-  std::string Get(const std::string& url) {
+  // A GET to the service with the status-reply cap; `status`, when given, gets the status text.
+  std::string Get(const std::string& url, std::string* status = nullptr) {
     if (stop_.stop_requested())
       return {};
+    std::string ignored;
     return WinHttpFetch(url, 0, {}, {}, {}, kUploadContentType, {}, false, {}, {}, {}, {}, {},
-                        context_.requestTimeoutSeconds, {}, {}, {}, stop_);
+                        context_.requestTimeoutSeconds, {}, status ? *status : ignored, {}, stop_,
+                        nullptr, ServiceLimits());
+  }
+
+  platform::TransferLimits ServiceLimits() const {
+    return context_.limits.For(context_.limits.statusReplyBytes);
   }
 
   bool Caption(std::string_view text) {

@@ -33,6 +33,15 @@ TEST(CliOptions, ParsesAndRejects) {
   EXPECT_EQ(options->folder, "/tmp/x/");
   EXPECT_EQ(options->converter, "https://h:1");
   EXPECT_TRUE(ParseCliOptions({"--help"}, error)->help);
+  EXPECT_EQ(options->limits.downloadBytes, kDownloadCapBytes);
+  options = ParseCliOptions({"--folder", "/tmp/x", "--download-cap", "512", "--status-cap", "2",
+                             "--collection-cap", "300", "--request-deadline", "5"},
+                            error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->limits.downloadBytes, 512 * kMiB);
+  EXPECT_EQ(options->limits.statusReplyBytes, 2 * kMiB);
+  EXPECT_EQ(options->limits.collectionBytes, 300 * kMiB);
+  EXPECT_EQ(options->limits.requestDeadlineSeconds, 5);
 
   struct Bad {
     std::vector<std::string> args;
@@ -43,6 +52,10 @@ TEST(CliOptions, ParsesAndRejects) {
       {{"--folder"}, "--folder needs a value"},
       {{"--folder", ""}, "--folder is required"},
       {{"--folder", "/tmp", "--bogus"}, "unknown argument: --bogus"},
+      {{"--folder", "/tmp", "--download-cap"},
+       "--download-cap needs a whole number from 1 to 1048576: "},
+      {{"--folder", "/tmp", "--request-deadline", "0"},
+       "--request-deadline needs a whole number from 1 to 86400: 0"},
   };
   for (const auto& c : cases) {
     error.clear();
@@ -221,6 +234,17 @@ TEST_F(CliProgramTest, ExitStatusTellsHowTheRunWent) {
     EXPECT_NE(out.find("\xE8\xBD\xAC\xE6\x8D\xA2\xE5\xA4\xB1\xE8\xB4\xA5"), std::string::npos)
         << out;  // the summary line, "...转换失败N个." in UTF-8
   }
+}
+
+TEST_F(CliProgramTest, TheRequestDeadlineOptionEndsADownloadDrippedOutForEver) {
+  server_->SetMode(standin::Mode::kSlowDrip, standin::kDownloadEndpoint);
+  server_->SetDrip(1, std::chrono::milliseconds(100));
+  std::vector<std::string> args = Args("90001");
+  args.insert(args.end(), {"--request-deadline", "1"});
+  std::string out, err;
+  EXPECT_EQ(Child::Start(args).Finish(out, err), 1) << out << err;
+  EXPECT_TRUE(FolderNames().empty());
+  server_->SetDrip(32, std::chrono::milliseconds(100));  // the stand-in's own drip again
 }
 
 TEST_F(CliProgramTest, BadUsageExitsTwo) {

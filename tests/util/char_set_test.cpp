@@ -60,5 +60,24 @@ TEST(CharSet, CodePageParameters) {
   EXPECT_EQ(WideToCodePage(B({0x41, 0}), 4242), "");
 }
 
+TEST(CharSet, Utf8ToAnsiInPiecesMatchesTheWholeConversion) {
+  // Three- and four-byte characters, invalid bytes, stray continuation bytes and byte-order marks,
+  // over several mebibyte pieces, so that piece ends fall inside every kind of sequence.
+  std::string text = "\xEF\xBB\xBF";
+  const std::string_view pattern[] = {"中",       "a",    "\xF0\x9F\x98\x80", "\xE4\xB8",
+                                      "\x80\x80", "\xFF", "\xEF\xBB\xBF",     "文字"};
+  for (size_t i = 0; text.size() < (3u << 20) + 11; ++i)
+    text += pattern[(i * 5 + i / 3) % 8];
+  const std::string whole = WideToCodePage(CodePageToWide(text), platform::kCodePageGbk);
+  EXPECT_EQ(Utf8ToAnsi(text), whole);
+  // A byte-order mark just where a piece would start stays with the piece before.
+  std::string marked(1u << 20, 'x');
+  marked += "\xEF\xBB\xBF中";
+  EXPECT_EQ(Utf8ToAnsi(marked), WideToCodePage(CodePageToWide(marked), platform::kCodePageGbk));
+  std::stop_source stopped;
+  stopped.request_stop();
+  EXPECT_EQ(Utf8ToAnsi(text, stopped.get_token()), "");
+}
+
 }  // namespace
 }  // namespace korvane

@@ -8,9 +8,11 @@
 //    parse, a whole run), stopped at several moments.
 // The server is a process of its own, so its copy of the collection is not counted.
 #include <httplib.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,6 +72,21 @@ pid_t StartServer(int& port) {
                                  return sink.write(collection.data() + offset,
                                                    std::min<size_t>(length, 1 << 20));
                                });
+    });
+    server.Get("/api/collection/detail.json", [&](const httplib::Request&, httplib::Response& res) {
+      res.set_content_provider(collection.size(), "application/json",
+                               [&](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 return sink.write(collection.data() + offset,
+                                                   std::min<size_t>(length, 1 << 20));
+                               });
+    });
+    // The same at about 32 MB/s, so that a capped download is still running when it is stopped.
+    server.Get("/endless-slow", [](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("image/png", [](size_t, httplib::DataSink& sink) {
+        static const std::string piece(1 << 16, 'x');
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return sink.write(piece.data(), piece.size());
+      });
     });
     server.Get("/endless", [](const httplib::Request&, httplib::Response& res) {
       res.set_chunked_content_provider("image/png", [](size_t, httplib::DataSink& sink) {
@@ -142,21 +159,43 @@ struct Figures {
   double Max() const { return *std::max_element(values.begin(), values.end()); }
 };
 
-// Starts `step` on a thread, requests a stop after `delay` and returns how long the step took to
-// return after the request, in milliseconds.
+double ThreadCpuMs(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// How long a step took to return after a stop request: on the clock, and in processor time of
+// the stopped thread (which a loaded machine does not stretch).
+struct Latency {
+  double wallMs = 0;
+  double cpuMs = 0;
+};
+
+// Starts `step` on a thread, requests a stop after `delay` and measures how long the step took
+// to return after the request.
 template <class Step>
-double StopLatencyMs(Step step, std::chrono::milliseconds delay) {
+Latency StopLatency(Step step, std::chrono::milliseconds delay) {
   std::stop_source source;
   Clock::time_point returned;
+  double cpuAtReturn = 0;
   std::thread worker([&] {
     step(source.get_token());
     returned = Clock::now();
+    cpuAtReturn = ThreadCpuMs(CLOCK_THREAD_CPUTIME_ID);
   });
+  clockid_t workerClock{};
+  pthread_getcpuclockid(worker.native_handle(), &workerClock);
   std::this_thread::sleep_for(delay);
+  const double cpuAtRequest = ThreadCpuMs(workerClock);
   const Clock::time_point requested = Clock::now();
   source.request_stop();
   worker.join();
-  return std::max(0.0, std::chrono::duration<double, std::milli>(returned - requested).count());
+  // A step that ended before the request took no time to stop.
+  if (returned < requested)
+    return {};
+  return {std::chrono::duration<double, std::milli>(returned - requested).count(),
+          std::max(0.0, cpuAtReturn - cpuAtRequest)};
 }
 
 // A UI port for a run without a window.
@@ -174,7 +213,9 @@ class QuietUi final : public korvane::UiPort {
 
 }  // namespace
 
-int main() {
+// With the argument "stops" only the stop latencies are measured.
+int main(int argc, char** argv) {
+  const bool stopsOnly = argc > 1 && std::string(argv[1]) == "stops";
   int port = 0;
   const pid_t server = StartServer(port);
   if (server <= 0 || port == 0) {
@@ -187,52 +228,57 @@ int main() {
   // Warm up: the first request waits for the server to have built its collection.
   korvane::WinHttpFetch(base + "/none");
 
-  std::printf("collection of %zu bytes: peak resident memory (MiB), %d runs each, interleaved\n",
-              kCollectionBytes, kRepeats);
-  Figures baseline, candidate;
-  for (int i = 0; i < kRepeats; ++i) {
-    bool ok = false;
-    baseline.Add(PeakMiBOfChild([&] { return BaselineCollection(collectionUrl); }, ok));
-    if (!ok)
-      std::fprintf(stderr, "baseline run failed\n");
-    candidate.Add(PeakMiBOfChild([&] { return CandidateCollection(collectionUrl); }, ok));
-    if (!ok)
-      std::fprintf(stderr, "candidate run failed\n");
-  }
-  const double reply = kCollectionBytes / 1048576.0;
-  std::printf("  before: median %.0f (%.0f..%.0f) = %.2fx the reply\n", baseline.Median(),
-              baseline.Min(), baseline.Max(), baseline.Median() / reply);
-  std::printf("  now:    median %.0f (%.0f..%.0f) = %.2fx the reply\n", candidate.Median(),
-              candidate.Min(), candidate.Max(), candidate.Median() / reply);
+  if (!stopsOnly) {
+    std::printf("collection of %zu bytes: peak resident memory (MiB), %d runs each, interleaved\n",
+                kCollectionBytes, kRepeats);
+    Figures baseline, candidate;
+    for (int i = 0; i < kRepeats; ++i) {
+      bool ok = false;
+      baseline.Add(PeakMiBOfChild([&] { return BaselineCollection(collectionUrl); }, ok));
+      if (!ok)
+        std::fprintf(stderr, "baseline run failed\n");
+      candidate.Add(PeakMiBOfChild([&] { return CandidateCollection(collectionUrl); }, ok));
+      if (!ok)
+        std::fprintf(stderr, "candidate run failed\n");
+    }
+    const double reply = kCollectionBytes / 1048576.0;
+    std::printf("  before: median %.0f (%.0f..%.0f) = %.2fx the reply\n", baseline.Median(),
+                baseline.Min(), baseline.Max(), baseline.Median() / reply);
+    std::printf("  now:    median %.0f (%.0f..%.0f) = %.2fx the reply\n", candidate.Median(),
+                candidate.Min(), candidate.Max(), candidate.Median() / reply);
 
-  std::printf("endless download: peak resident memory (MiB)\n");
-  Figures capped, uncapped;
-  for (int i = 0; i < kRepeats; ++i) {
-    bool ok = false;
-    capped.Add(PeakMiBOfChild(
-        [&] {
-          const korvane::ReplyLimits limits;
-          return korvane::platform::HttpDownload(endlessUrl, {}, 0,
-                                                 limits.For(limits.downloadBytes))
-              .empty();
-        },
-        ok));
-    uncapped.Add(PeakMiBOfChild(
-        [&] {
-          std::stop_source source;
-          std::jthread timer([&] {
-            std::this_thread::sleep_for(std::chrono::seconds(3));
-            source.request_stop();
-          });
-          korvane::platform::HttpDownload(endlessUrl, source.get_token());
-          return true;
-        },
-        ok));
+    std::fflush(stdout);
+    std::printf("endless download: peak resident memory (MiB)\n");
+    Figures capped, uncapped;
+    for (int i = 0; i < kRepeats; ++i) {
+      bool ok = false;
+      capped.Add(PeakMiBOfChild(
+          [&] {
+            const korvane::ReplyLimits limits;
+            return korvane::platform::HttpDownload(endlessUrl, {}, 0,
+                                                   limits.For(limits.downloadBytes))
+                .empty();
+          },
+          ok));
+      uncapped.Add(PeakMiBOfChild(
+          [&] {
+            std::stop_source source;
+            std::jthread timer([&] {
+              std::this_thread::sleep_for(std::chrono::seconds(3));
+              source.request_stop();
+            });
+            korvane::platform::HttpDownload(endlessUrl, source.get_token());
+            return true;
+          },
+          ok));
+    }
+    std::printf("  64 MiB cap:           median %.0f (%.0f..%.0f)\n", capped.Median(), capped.Min(),
+                capped.Max());
+    std::printf("  no cap, stopped at 3 s: median %.0f (%.0f..%.0f)\n", uncapped.Median(),
+                uncapped.Min(), uncapped.Max());
   }
-  std::printf("  64 MiB cap:           median %.0f (%.0f..%.0f)\n", capped.Median(), capped.Min(),
-              capped.Max());
-  std::printf("  no cap, stopped at 3 s: median %.0f (%.0f..%.0f)\n", uncapped.Median(),
-              uncapped.Min(), uncapped.Max());
+
+  std::fflush(stdout);
 
   // Stop latency, each step stopped at several moments.
   const std::vector<std::chrono::milliseconds> delays = {
@@ -248,6 +294,7 @@ int main() {
   };
   std::string parseInput;
   korvane::AppState state;
+  const korvane::ReplyLimits limits;
   const Step steps[] = {
       {"collection transfer",
        [&](std::stop_token stop) {
@@ -267,27 +314,36 @@ int main() {
        [&](std::stop_token stop) {
          QuietUi ui;
          korvane::ServiceEndpoints endpoints;
-         endpoints.iconLibrary = base + "/collection?";
+         endpoints.iconLibrary = base;
          endpoints.converter = base;  // never another host
          korvane::ConversionContext context{state, ui, stop, endpoints};
          korvane::RunConversion(context);
        }},
   };
-  std::printf("stop latency (ms), stopped at 30/150/400/900 ms, %d rounds\n", kRepeats);
-  double slowest = 0;
+  std::printf(
+      "stop latency (ms; wall clock, and processor time of the stopped thread), stopped "
+      "at 30/150/400/900 ms, %d rounds\n",
+      kRepeats);
+  double slowestWall = 0, slowestCpu = 0;
   for (const Step& step : steps) {
-    Figures latency;
+    Figures wall, cpu;
     for (int round = 0; round < kRepeats; ++round) {
       for (const auto delay : delays) {
         if (step.prepare)
           step.prepare();
-        latency.Add(StopLatencyMs(step.run, delay));
+        const Latency latency = StopLatency(step.run, delay);
+        wall.Add(latency.wallMs);
+        cpu.Add(latency.cpuMs);
       }
     }
-    slowest = std::max(slowest, latency.Max());
-    std::printf("  %-30s median %6.1f  max %6.1f\n", step.name, latency.Median(), latency.Max());
+    slowestWall = std::max(slowestWall, wall.Max());
+    slowestCpu = std::max(slowestCpu, cpu.Max());
+    std::printf("  %-30s wall median %6.1f max %6.1f | cpu median %6.1f max %6.1f\n", step.name,
+                wall.Median(), wall.Max(), cpu.Median(), cpu.Max());
+    std::fflush(stdout);
   }
-  std::printf("slowest stop: %.1f ms\n", slowest);
+  std::printf("slowest stop: %.1f ms on the clock, %.1f ms of processor time\n", slowestWall,
+              slowestCpu);
 
   ::kill(server, SIGTERM);
   ::waitpid(server, nullptr, 0);

@@ -168,6 +168,15 @@ std::string WinHttpFetch(std::string_view url, int method, std::string_view post
   // returned, so no caller mistakes a cut-off reply for a complete one.
   Bytes body;
   std::string buffer;
+  // A capped request makes room for an announced body within the cap at once, so a large reply
+  // is never copied while it grows.
+  if (limits.maxBodyBytes > 0) {
+    std::string head;
+    const long long announced =
+        stack.QueryRawHeaders(handles.request, head) ? platform::AnnouncedLength(head) : -1;
+    if (announced > 0 && static_cast<unsigned long long>(announced) <= limits.maxBodyBytes)
+      body.reserve(static_cast<size_t>(announced));
+  }
   for (;;) {
     size_t available = 0;
     if (!stack.QueryDataAvailable(handles.request, available) || available < 1)

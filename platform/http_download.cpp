@@ -41,6 +41,11 @@ Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSecond
   if (status < 200 || status > 299)
     return {};
   Bytes body;
+  // Room for an announced body within the cap at once, so it is never copied while it grows.
+  const long long announced = AnnouncedLength(transfer.HeaderBlock());
+  if (announced > 0 && limits.maxBodyBytes > 0 &&
+      static_cast<unsigned long long>(announced) <= limits.maxBodyBytes)
+    body.reserve(static_cast<size_t>(announced));
   char chunk[16384];
   size_t read = 0;
   do {

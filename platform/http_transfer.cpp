@@ -159,15 +159,8 @@ struct Transfer::State {
         value.remove_prefix(1);
       s.buildingLocationValue = std::string(value);
     }
-    if (StartsWithNoCase(line, "Content-Length:")) {
-      std::string_view value = line.substr(15);
-      while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-        value.remove_prefix(1);
-      long long announced = -1;
-      const auto [end, error] =
-          std::from_chars(value.data(), value.data() + value.size(), announced);
-      s.buildingLength = error == std::errc() && announced >= 0 ? announced : -1;
-    }
+    if (StartsWithNoCase(line, "Content-Length:"))
+      s.buildingLength = AnnouncedLength(line);
     s.building.append(line);
     s.building.append("\r\n");
     if (!line.empty())
@@ -575,6 +568,27 @@ std::string ProxyForScheme(std::string_view proxyList, std::string_view scheme) 
     }
   }
   return generic;
+}
+
+long long AnnouncedLength(std::string_view headerBlock) {
+  long long length = -1;
+  size_t pos = 0;
+  while (pos < headerBlock.size()) {
+    size_t end = headerBlock.find("\r\n", pos);
+    if (end == std::string_view::npos)
+      end = headerBlock.size();
+    std::string_view line = headerBlock.substr(pos, end - pos);
+    pos = end + 2;
+    if (!StartsWithNoCase(line, "Content-Length:"))
+      continue;
+    line.remove_prefix(15);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+      line.remove_prefix(1);
+    long long value = -1;
+    const auto [at, error] = std::from_chars(line.data(), line.data() + line.size(), value);
+    length = error == std::errc() && value >= 0 ? value : -1;
+  }
+  return length;
 }
 
 bool HasLineBreakOrNul(std::string_view text) {

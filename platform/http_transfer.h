@@ -101,6 +101,9 @@ class Transfer {
 // without a scheme, else none (an empty text: go direct).
 std::string ProxyForScheme(std::string_view proxyList, std::string_view scheme);
 
+// The Content-Length of a response header block, or -1 when it names none (or no valid one).
+long long AnnouncedLength(std::string_view headerBlock);
+
 // True when `text` holds a CR, LF or NUL byte.
 bool HasLineBreakOrNul(std::string_view text);
 

@@ -296,13 +296,16 @@ int main(int argc, char** argv) {
   korvane::AppState state;
   const korvane::ReplyLimits limits;
   const Step steps[] = {
-      {"collection transfer",
+      {"collection transfer (capped)",
        [&](std::stop_token stop) {
          korvane::WinHttpFetch(collectionUrl, 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {}, {}, 0,
-                               {}, {}, {}, stop);
+                               {}, {}, {}, stop, nullptr, limits.For(limits.collectionBytes));
        }},
-      {"endless download",
-       [&](std::stop_token stop) { korvane::platform::HttpDownload(endlessUrl, stop); }},
+      {"endless download (capped)",
+       [&](std::stop_token stop) {
+         korvane::platform::HttpDownload(base + "/endless-slow", stop, 0,
+                                         limits.For(limits.downloadBytes));
+       }},
       {"UTF-8 to GBK", [&](std::stop_token stop) { korvane::Utf8ToAnsi(collectionText, stop); }},
       {"parse into the engine",
        [&](std::stop_token stop) {

@@ -61,22 +61,24 @@ TEST(CharSet, CodePageParameters) {
 }
 
 TEST(CharSet, Utf8ToAnsiInPiecesMatchesTheWholeConversion) {
-  // Three- and four-byte characters, invalid bytes, stray continuation bytes and byte-order marks,
-  // over several mebibyte pieces, so that piece ends fall inside every kind of sequence.
-  std::string text = "\xEF\xBB\xBF";
-  const std::string_view pattern[] = {"中",       "a",    "\xF0\x9F\x98\x80", "\xE4\xB8",
-                                      "\x80\x80", "\xFF", "\xEF\xBB\xBF",     "文字"};
-  for (size_t i = 0; text.size() < (3u << 20) + 11; ++i)
-    text += pattern[(i * 5 + i / 3) % 8];
-  const std::string whole = WideToCodePage(CodePageToWide(text), platform::kCodePageGbk);
-  EXPECT_EQ(Utf8ToAnsi(text), whole);
-  // A byte-order mark just where a piece would start stays with the piece before.
-  std::string marked(1u << 20, 'x');
-  marked += "\xEF\xBB\xBF中";
-  EXPECT_EQ(Utf8ToAnsi(marked), WideToCodePage(CodePageToWide(marked), platform::kCodePageGbk));
+  // Three- and four-byte characters, a cut-off sequence, stray continuation bytes and a
+  // byte-order mark, each placed so that the first piece (a mebibyte) ends at every byte of it.
+  const std::string_view specials[] = {"中", "\xF0\x9F\x98\x80",
+                                       "\xE4\xB8"
+                                       "x",
+                                       "\x80\x80\x80\x80", "\xEF\xBB\xBF"};
+  for (const std::string_view special : specials) {
+    for (size_t before = 1; before <= special.size() + 1; ++before) {
+      SCOPED_TRACE(std::to_string(before) + " bytes of it in the first piece");
+      std::string text((1u << 20) - before, 'a');
+      text += special;
+      text += "文字 and more";
+      EXPECT_EQ(Utf8ToAnsi(text), WideToCodePage(CodePageToWide(text), platform::kCodePageGbk));
+    }
+  }
   std::stop_source stopped;
   stopped.request_stop();
-  EXPECT_EQ(Utf8ToAnsi(text, stopped.get_token()), "");
+  EXPECT_EQ(Utf8ToAnsi(std::string(3u << 20, 'a'), stopped.get_token()), "");
 }
 
 }  // namespace

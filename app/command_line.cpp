@@ -32,7 +32,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       name.resize(equals);
       hasValue = true;
     }
-    if (name != "--icon-library" && name != "--converter" && name != "--ca-file") {
+    const bool limitOption = IsReplyLimitOption(name);
+    if (name != "--icon-library" && name != "--converter" && name != "--ca-file" && !limitOption) {
       result.error = "unknown argument: " + args[i];
       break;
     }
@@ -42,6 +43,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         break;
       }
       value = args[++i];
+    }
+    if (limitOption) {
+      ApplyReplyLimitOption(name, value, result.limits, result.error);
+      continue;
     }
     if (name == "--ca-file") {
       if (value.empty()) {
@@ -78,9 +83,12 @@ std::string TrustCaFile(const std::string& caFile) {
 
 std::string CommandLineUsage() {
   return "usage: korvane [--icon-library URL] [--converter URL] [--ca-file PEM]\n"
+         "               [--download-cap MIB] [--status-cap MIB] [--collection-cap MIB]\n"
+         "               [--request-deadline SEC]\n"
          "  --icon-library URL  the icon library's base URL (collections and their page)\n"
          "  --converter URL     the SVG-to-PNG conversion service's base URL\n"
-         "  --ca-file PEM       trust the CA certificates in this PEM file for HTTPS\n";
+         "  --ca-file PEM       trust the CA certificates in this PEM file for HTTPS\n" +
+         ReplyLimitUsage();
 }
 
 }  // namespace korvane

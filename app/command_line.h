@@ -12,10 +12,12 @@ namespace korvane {
 struct CommandLine {
   ServiceEndpoints endpoints;
   std::string caFile;  // empty: the system's trusted CAs
+  ReplyLimits limits;  // reply caps and the per-request deadline
   std::string error;   // not empty when the arguments cannot be used
 };
 
-// Reads `--icon-library URL`, `--converter URL` and `--ca-file PEM` (also as `--name=value`).
+// Reads `--icon-library URL`, `--converter URL`, `--ca-file PEM` and the reply-limit options of
+// pipeline/reply_limits.h (each also as `--name=value`).
 // URLs must start with http:// or https://; a trailing slash is dropped. Any other argument is
 // an error.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

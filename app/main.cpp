@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   korvane::WindowOptions options;
   options.endpoints = commandLine.endpoints;
+  options.limits = commandLine.limits;
   // The worker runs one conversion; the window shows its captions, so the run's summary record is
   // not needed here.
   const korvane::WorkerBody conversion = [](korvane::ConversionContext& context) {

@@ -215,6 +215,7 @@ void MainWindow::StartWorker() {
 void MainWindow::RunWorker(std::stop_token stop) {
   WindowUiPort port(*this, workerCalls_, stop);
   ConversionContext context{state_, port, stop, options_.endpoints, options_.waitScale};
+  context.limits = options_.limits;
   workerBody_(context);
 }
 

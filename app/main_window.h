@@ -33,6 +33,8 @@ struct WindowOptions {
   ServiceEndpoints endpoints;
   // Passed on to the worker (1.0: real time).
   double waitScale = 1.0;
+  // The reply caps and the per-request deadline of the worker's requests.
+  ReplyLimits limits;
 };
 
 class MainWindow : public QWidget {

@@ -4,13 +4,15 @@ namespace korvane {
 
 std::string CliUsage() {
   return "usage: korvane-cli --folder DIR [--id ID] [--icon-library URL] [--converter URL]\n"
-         "                   [--ca-file PEM]\n"
+         "                   [--ca-file PEM] [--download-cap MIB] [--status-cap MIB]\n"
+         "                   [--collection-cap MIB] [--request-deadline SEC]\n"
          "Saves every icon of one collection as a PNG file in DIR.\n"
          "  --folder DIR         the download folder (must exist; its name must be GBK text)\n"
          "  --id ID              the collection's ID (default 12527)\n"
          "  --icon-library URL   base URL of the icon library (e.g. http://127.0.0.1:8080)\n"
          "  --converter URL      base URL of the conversion service (https)\n"
-         "  --ca-file PEM        also trust the CA certificates in this file\n"
+         "  --ca-file PEM        also trust the CA certificates in this file\n" +
+         ReplyLimitUsage() +
          "Each document given up gets a line on standard error that says why.\n"
          "Exit status: 0 all saved, 1 some failed, 2 bad usage (a folder name that GBK cannot\n"
          "spell included) or unreadable collection, 130 cancelled.\n";
@@ -25,6 +27,13 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     if (arg == "--help" || arg == "-h") {
       options.help = true;
       return options;
+    }
+    const std::string next = i + 1 < args.size() ? args[i + 1] : std::string();
+    if (ApplyReplyLimitOption(arg, next, options.limits, error)) {
+      if (!error.empty())
+        return std::nullopt;
+      ++i;
+      continue;
     }
     std::string* target = nullptr;
     if (arg == "--id") {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/reply_limits.h"
+
 namespace korvane {
 
 struct CliOptions {
@@ -13,6 +15,7 @@ struct CliOptions {
   std::string iconLibrary;   // empty: the tool's default
   std::string converter;     // empty: the tool's default
   std::string caFile;        // empty: the system's CAs only
+  ReplyLimits limits;        // reply caps and the per-request deadline
   bool help = false;
 };
 

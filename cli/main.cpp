@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
   });
 
   ConversionContext context{state, ui, stopSource.get_token(), endpoints};
+  context.limits = options->limits;
   const RunSummary summary = RunConversion(context);
   finished = true;
   watcher.join();

@@ -96,7 +96,8 @@ std::string WinHttpFetch(std::string_view url, int method, std::string_view post
                          std::string_view proxyPassword, int timeoutSeconds,
                          Out<std::string> redirectUrl, Out<std::string> statusText,
                          Out<Bytes> returnedBytes, std::stop_token stop,
-                         platform::WinHttpStack* stackOrNull) {
+                         platform::WinHttpStack* stackOrNull,
+                         const platform::TransferLimits& limits) {
   platform::WinHttpStack& stack = stackOrNull ? *stackOrNull : platform::DefaultWinHttpStack();
   RegexObject regex;
   Handles handles(stack);
@@ -132,6 +133,9 @@ std::string WinHttpFetch(std::string_view url, int method, std::string_view post
   const int t = static_cast<int>(timeoutMs);
   if (!stack.SetTimeouts(handles.request, t, t, t, t))
     return fail(kWinHttpTimeoutsFailed);
+  const bool limited = limits.maxBodyBytes > 0 || limits.deadline.count() > 0;
+  if (limited && !stack.SetLimits(handles.request, limits))
+    return fail(kWinHttpTimeoutsFailed);
   if (!userName.empty() && !password.empty() &&
       !stack.SetCredentials(handles.request, platform::WinHttpAuthTarget::kServer, userName,
                             password))
@@ -160,21 +164,38 @@ std::string WinHttpFetch(std::string_view url, int method, std::string_view post
   if (!stack.ReceiveResponse(handles.request))
     return fail(kWinHttpNoResponse);
 
-  // The body, appended as it arrives.
+  // The body, appended as it arrives. A body past the cap is given up whole: nothing of it is
+  // returned, so no caller mistakes a cut-off reply for a complete one.
   Bytes body;
   std::string buffer;
+  // A capped request makes room for an announced body within the cap at once, so a large reply
+  // is never copied while it grows.
+  if (limits.maxBodyBytes > 0) {
+    std::string head;
+    const long long announced =
+        stack.QueryRawHeaders(handles.request, head) ? platform::AnnouncedLength(head) : -1;
+    if (announced > 0 && static_cast<unsigned long long>(announced) <= limits.maxBodyBytes)
+      body.reserve(static_cast<size_t>(announced));
+  }
   for (;;) {
     size_t available = 0;
     if (!stack.QueryDataAvailable(handles.request, available) || available < 1)
       break;
+    if (stack.BodyOverLimit(handles.request))
+      return fail(kWinHttpReadFailed);
     buffer.resize(available);
     size_t read = 0;
     if (!stack.ReadData(handles.request, buffer.data(), available, read)) {
+      if (stack.BodyOverLimit(handles.request))
+        return fail(kWinHttpReadFailed);
       statusText.Set(std::string(kWinHttpReadFailed));
       break;
     }
+    if (limits.maxBodyBytes > 0 && read > limits.maxBodyBytes - body.size())
+      return fail(kWinHttpReadFailed);
     body.append(buffer.data(), read);
   }
+  buffer = std::string();
 
   // Without the response's header block the call gives nothing back but the status text.
   std::string headers;
@@ -200,17 +221,22 @@ std::string WinHttpFetch(std::string_view url, int method, std::string_view post
   returnedCookies.Set(setCookies);
 
   // The page text: the body up to its first zero byte, re-decoded when the page declares a
-  // charset other than the program's own.
-  std::string page = body.substr(0, body.find('\0'));
-  {
+  // charset other than the program's own. The body itself becomes the page when nobody asked
+  // for the bytes, so a large reply is not held twice.
+  const size_t zero = body.find('\0');
+  const bool bodyIsPage = zero == std::string::npos && !returnedBytes.Given();
+  std::string page = bodyIsPage ? std::move(body) : body.substr(0, zero);
+  const std::string_view raw = bodyIsPage ? std::string_view(page) : std::string_view(body);
+  if (!stop.stop_requested()) {
     const platform::ComScope com;
     const std::string charset = DeclaredCharset(regex, page);
     if (!charset.empty() && charset != "gbk" && charset != "gb2312") {
-      if (auto decoded = DecodeToGbk(body, charset))
+      if (auto decoded = DecodeToGbk(raw, charset))
         page = std::move(*decoded);
     }
   }
-  returnedBytes.Set(std::move(body));
+  if (returnedBytes.Given())
+    returnedBytes.Set(std::move(body));
   return page;
 }
 

@@ -32,7 +32,10 @@ inline constexpr std::string_view kWinHttpReadFailed = "713 读取数据失败!"
 // given (even empty), is the only cookie source of the request and afterwards holds the merged
 // cookie list. `timeoutSeconds` <= 0 means 30 s for resolve, connect, send and each receive.
 // `stop` aborts the request from another thread: the call then returns as on a failed receive
-// (712, or 713 once the body is being read). `stack` null means the libcurl stack.
+// (712, or 713 once the body is being read). `stack` null means the libcurl stack. `limits`
+// (none by default) caps the body and bounds the whole request: a body past the cap ends the call
+// at once with 713 in `statusText`, an empty result and no other out-parameter written; a passed
+// deadline fails as a timeout does.
 std::string WinHttpFetch(std::string_view url, int method = 0, std::string_view postText = {},
                          InOut<std::string> cookies = {}, Out<std::string> returnedCookies = {},
                          std::string_view extraHeaders = {}, Out<std::string> returnedHeaders = {},
@@ -41,7 +44,8 @@ std::string WinHttpFetch(std::string_view url, int method = 0, std::string_view 
                          std::string_view proxyUser = {}, std::string_view proxyPassword = {},
                          int timeoutSeconds = 0, Out<std::string> redirectUrl = {},
                          Out<std::string> statusText = {}, Out<Bytes> returnedBytes = {},
-                         std::stop_token stop = {}, platform::WinHttpStack* stack = nullptr);
+                         std::stop_token stop = {}, platform::WinHttpStack* stack = nullptr,
+                         const platform::TransferLimits& limits = {});
 
 // The header block the routine sends for `extraHeaders` and `cookies`: the caller's lines, then
 // each default line whose probe text does not occur, then the Cookie line.

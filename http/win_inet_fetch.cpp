@@ -61,7 +61,8 @@ Bytes WinInetFetch(std::string_view url, int method, std::string_view postText,
                    InOut<std::string> cookies, Out<std::string> returnedCookies,
                    InOut<std::string> extraHeaders, Out<std::string> returnedHeaders,
                    bool noRedirect, InOut<Bytes> postBytes, std::string_view proxy,
-                   std::stop_token stop, platform::WinInetStack* stackOrNull) {
+                   std::stop_token stop, platform::WinInetStack* stackOrNull,
+                   const platform::TransferLimits& limits) {
   platform::WinInetStack& stack = stackOrNull ? *stackOrNull : platform::DefaultWinInetStack();
   if (method < 0 || method > 2)
     method = 0;
@@ -75,11 +76,16 @@ Bytes WinInetFetch(std::string_view url, int method, std::string_view postText,
       callerHeaders.find('\0') != std::string::npos)
     return {};
 
+  // The agent is the value of the caller's User-Agent line, whatever its letter case and
+  // wherever it stands among the lines; the line itself is sent as well.
   std::string agent(kWinInetDefaultAgent);
-  if (gbk::Find(callerHeaders, "User-Agent:", 0, true) != gbk::npos) {
-    agent = gbk::Trim(TextBetween(callerHeaders, "User-Agent:", "\r\n"));
-    if (agent.empty())
-      agent = HeaderValue(callerHeaders);
+  const size_t uaAt = gbk::Find(callerHeaders, "User-Agent:", 0, true);
+  if (uaAt != gbk::npos) {
+    const size_t valueAt = uaAt + std::string_view("User-Agent:").size();
+    const size_t lineEnd = callerHeaders.find_first_of("\r\n", valueAt);
+    agent = gbk::Trim(
+        std::string_view(callerHeaders)
+            .substr(valueAt, lineEnd == std::string::npos ? std::string::npos : lineEnd - valueAt));
   }
 
   Handles handles(stack);
@@ -101,6 +107,9 @@ Bytes WinInetFetch(std::string_view url, int method, std::string_view postText,
   flags |= secure ? platform::kInetSecure : platform::kInetIgnoreRedirectToHttps;
   handles.request = stack.OpenRequest(handles.connection, verb, UrlPath(url), "HTTP/1.1", flags);
   if (!handles.request)
+    return {};
+  if ((limits.maxBodyBytes > 0 || limits.deadline.count() > 0) &&
+      !stack.SetLimits(handles.request, limits))
     return {};
 
   std::string block = callerHeaders;
@@ -137,7 +146,12 @@ Bytes WinInetFetch(std::string_view url, int method, std::string_view postText,
   std::array<char, kReadChunk> chunk;
   for (;;) {
     size_t read = 0;
-    if (!stack.ReadFile(handles.request, chunk.data(), chunk.size(), read) || read == 0)
+    const bool ok = stack.ReadFile(handles.request, chunk.data(), chunk.size(), read);
+    // A body past the cap is given up whole, never returned cut off.
+    if (stack.BodyOverLimit(handles.request) ||
+        (limits.maxBodyBytes > 0 && read > limits.maxBodyBytes - body.size()))
+      return {};
+    if (!ok || read == 0)
       break;
     body.append(chunk.data(), read);
   }

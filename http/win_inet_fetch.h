@@ -22,11 +22,15 @@ inline constexpr std::string_view kWinInetDefaultAgent =
 // in place with the defaults and holds the header block that was sent. `postBytes` takes
 // precedence over `postText` and is filled from it when empty. `stop` aborts the request from
 // another thread (the body read so far is returned). `stack` null means the libcurl stack.
+// `limits` (none by default) caps the body and bounds the whole request: a body past the cap, or
+// a stack that cannot take the limits, gives empty bytes with no out-parameter written; a passed
+// deadline ends the request as a broken-off read does.
 Bytes WinInetFetch(std::string_view url, int method = 0, std::string_view postText = {},
                    InOut<std::string> cookies = {}, Out<std::string> returnedCookies = {},
                    InOut<std::string> extraHeaders = {}, Out<std::string> returnedHeaders = {},
                    bool noRedirect = false, InOut<Bytes> postBytes = {},
                    std::string_view proxy = {}, std::stop_token stop = {},
-                   platform::WinInetStack* stack = nullptr);
+                   platform::WinInetStack* stack = nullptr,
+                   const platform::TransferLimits& limits = {});
 
 }  // namespace korvane

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/core/app_state.h"
+#include "pipeline/reply_limits.h"
 #include "pipeline/ui_port.h"
 
 namespace korvane {
@@ -36,6 +37,8 @@ struct ConversionContext {
   // The icon (from 1) and its document (from 1) being worked on, for failure reports.
   int iconNumber = 0;
   int documentNumber = 0;
+  // The caps on the replies and the deadline of each request.
+  ReplyLimits limits = {};
 };
 
 // The collections page that the window opens in the browser.

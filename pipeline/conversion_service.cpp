@@ -83,7 +83,7 @@ class ServiceRun {
     std::string replyHeaders;
     const std::string uploadUrl = Base() + "/upload/" + pageToken_;
     WinInetFetch(uploadUrl, 1, body, {}, returnedCookies, uploadHeaders, replyHeaders, true, {}, {},
-                 stop_);
+                 stop_, nullptr, ServiceLimits());
     // The upload's reply is not acted on; a failed one is only remembered for the report.
     if (replyHeaders.empty()) {
       Note("upload " + uploadUrl + ": no response");
@@ -101,10 +101,17 @@ class ServiceRun {
     for (int attempt = 1; attempt <= kMaxPolls; ++attempt) {
       if (stop_.stop_requested())
         return ConversionOutcome::kCancelled;
-      std::string reply = Get("status", Base() + "/zh/status/" + pageToken_ + "/" +
-                                            state_.uploadId + "?rnd=0." + RandomDigits(16, 1));
+      std::string status;
+      std::string reply = Get("status",
+                              Base() + "/zh/status/" + pageToken_ + "/" + state_.uploadId +
+                                  "?rnd=0." + RandomDigits(16, 1),
+                              &status);
       if (stop_.stop_requested())
         return ConversionOutcome::kCancelled;
+      // A status reply past its cap ends the document: a service that answers that way will not
+      // answer better on the next poll.
+      if (status == kWinHttpReadFailed)
+        return Fail();
       reply = context_.scripts ? UnescapeText(reply, context_.scripts->UnescapeEngines())
                                : UnescapeText(reply);
       json.Parse(reply);
@@ -135,7 +142,8 @@ class ServiceRun {
                             state_.iconTimeText + ".png?rnd=0." + RandomDigits(16, 1);
     std::string downloadError;
     const Bytes png =
-        platform::HttpDownload(url, stop_, context_.requestTimeoutSeconds, &downloadError);
+        platform::HttpDownload(url, stop_, context_.requestTimeoutSeconds,
+                               context_.limits.For(context_.limits.downloadBytes), &downloadError);
     if (stop_.stop_requested())
       return ConversionOutcome::kCancelled;
     if (!downloadError.empty())
@@ -176,16 +184,23 @@ class ServiceRun {
       reason_ = std::move(reason);
   }
 
-  std::string Get(std::string_view what, const std::string& url) {
+  // A GET to the service with the status-reply cap; `status`, when given, gets the status text.
+  std::string Get(std::string_view what, const std::string& url, std::string* status = nullptr) {
     if (stop_.stop_requested())
       return {};
     std::string statusText;
-    std::string reply =
-        WinHttpFetch(url, 0, {}, {}, {}, kUploadContentType, {}, false, {}, {}, {}, {}, {},
-                     context_.requestTimeoutSeconds, {}, statusText, {}, stop_);
+    std::string reply = WinHttpFetch(url, 0, {}, {}, {}, kUploadContentType, {}, false, {}, {}, {},
+                                     {}, {}, context_.requestTimeoutSeconds, {}, statusText, {},
+                                     stop_, nullptr, ServiceLimits());
+    if (status)
+      *status = statusText;
     if (!IsSuccessStatus(statusText))
       Note(std::string(what) + " " + url + ": " + (statusText.empty() ? "no status" : statusText));
     return reply;
+  }
+
+  platform::TransferLimits ServiceLimits() const {
+    return context_.limits.For(context_.limits.statusReplyBytes);
   }
 
   bool Caption(std::string_view text) {

@@ -49,11 +49,20 @@ RunSummary RunConversion(ConversionContext& context) {
   const std::string url = CollectionUrl(context.endpoints, ui.Text(Control::kEdit1));
   if (cancelled())
     return summary;
-  const std::string page =
-      WinHttpFetch(url, 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {}, {}, 0, {}, {}, {}, stop);
+  // The collection passes from the transfer to the GBK text and into the engine without a
+  // third copy at any moment; a reply past its cap comes back empty, an unreadable collection.
+  std::string page =
+      WinHttpFetch(url, 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {}, {}, 0, {}, {}, {}, stop,
+                   nullptr, context.limits.For(context.limits.collectionBytes));
   if (cancelled())
     return summary;
-  const bool parsed = json.Parse(Utf8ToAnsi(page));
+  std::string text = Utf8ToAnsi(page, stop);
+  std::string().swap(page);
+  if (cancelled())
+    return summary;
+  const bool parsed = json.Parse(std::move(text), stop);
+  if (cancelled())
+    return summary;
   const int count = json.Count("data.icons");
   summary.iconCount = count;
   summary.collectionRead = parsed && count >= 0 && json.Exists("data.icons");

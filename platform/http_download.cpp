@@ -30,7 +30,7 @@ std::string StatusText(std::string_view headerBlock) {
 }  // namespace
 
 Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSeconds,
-                   std::string* failure) {
+                   const TransferLimits& limits, std::string* failure) {
   const auto fail = [failure](std::string reason) {
     if (failure)
       *failure = std::move(reason);
@@ -45,6 +45,7 @@ Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSecond
     settings.connectTimeout = std::chrono::seconds(timeoutSeconds);
     settings.idleTimeout = std::chrono::seconds(timeoutSeconds);
   }
+  settings.limits = limits;
   Transfer transfer(std::move(settings));
   if (!transfer.Send(stop) || !transfer.WaitForResponse())
     return fail(transfer.FailureText());
@@ -52,6 +53,11 @@ Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSecond
   if (status < 200 || status > 299)
     return fail("HTTP " + StatusText(transfer.HeaderBlock()));
   Bytes body;
+  // Room for an announced body within the cap at once, so it is never copied while it grows.
+  const long long announced = AnnouncedLength(transfer.HeaderBlock());
+  if (announced > 0 && limits.maxBodyBytes > 0 &&
+      static_cast<unsigned long long>(announced) <= limits.maxBodyBytes)
+    body.reserve(static_cast<size_t>(announced));
   char chunk[16384];
   size_t read = 0;
   do {

@@ -1,9 +1,14 @@
 #include "platform/http_transfer.h"
 
 #include <curl/curl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <linux/sockios.h>
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -54,21 +59,36 @@ struct Transfer::State {
   std::atomic<bool> stopped{false};
 
   bool follow = true;
+  bool head = false;
   size_t bodySize = 0;
   Clock::duration idle{};
   Clock::time_point lastActivity{};
+  curl_off_t uploaded = 0;
+  long queued = -1;                    // request bytes in the socket's send queue when last looked
+  std::vector<curl_socket_t> sockets;  // the exchange's open sockets
   bool connected = false;
+  bool requestSent = false;  // the current request went out; header blocks before it are CONNECT's
   bool uploadDone = false;
   bool anyHeader = false;
   bool done = false;
   CURLcode result = CURLE_OK;
   char errorDetail[CURL_ERROR_SIZE] = {};  // libcurl's own words on the failure, when it has any
 
+  size_t maxBody = 0;  // 0: no cap
+  size_t received = 0;
+  bool overLimit = false;
+  std::optional<Clock::time_point> deadline;
+  bool deadlinePassed = false;
+
   std::string building;  // the response header block being received
   long buildingCode = 0;
   bool buildingLocation = false;
-  std::string complete;  // the last complete response header block
+  std::string buildingLocationValue;
+  long long buildingLength = -1;  // its Content-Length, -1 when none
+  std::string complete;           // the last complete response header block
   bool responseReady = false;
+  bool keptRedirect = false;  // a redirect not followed was taken as the final response
+  std::string connectReply;   // a proxy's refusal of CONNECT, the response if no other comes
 
   std::string pending;  // body bytes not yet taken
   size_t pendingOffset = 0;
@@ -76,61 +96,145 @@ struct Transfer::State {
 
   void Touch() { lastActivity = Clock::now(); }
 
+  // A redirect response that libcurl would follow but this exchange must not: any 3xx other
+  // than 301/302/303/307/308, and a step from https down to plain http.
+  bool MustKeepRedirect() const {
+    if (!IsRedirectCode(buildingCode))
+      return true;
+    const char* current = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &current);
+    return current && StartsWithNoCase(current, "https:") &&
+           StartsWithNoCase(buildingLocationValue, "http:");
+  }
+
   static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
     auto& s = *static_cast<State*>(self);
     const size_t length = size * count;
     std::string_view line(data, length);
     s.Touch();
-    s.anyHeader = true;
+    if (s.requestSent)
+      s.anyHeader = true;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
       line.remove_suffix(1);
     if (StartsWithNoCase(line, "HTTP/")) {
       s.building.clear();
       s.buildingLocation = false;
+      s.buildingLocationValue.clear();
+      s.buildingLength = -1;
       s.buildingCode = 0;
       const size_t space = line.find(' ');
       if (space != std::string_view::npos)
         s.buildingCode = std::atol(std::string(line.substr(space + 1, 3)).c_str());
     }
-    if (StartsWithNoCase(line, "Location:"))
+    if (StartsWithNoCase(line, "Location:")) {
       s.buildingLocation = true;
+      std::string_view value = line.substr(9);
+      while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+      s.buildingLocationValue = std::string(value);
+    }
+    if (StartsWithNoCase(line, "Content-Length:"))
+      s.buildingLength = AnnouncedLength(line);
     s.building.append(line);
     s.building.append("\r\n");
-    if (line.empty()) {
-      if (s.buildingCode >= 100 && s.buildingCode < 200) {
-        s.building.clear();  // an interim response: the real one follows
-      } else {
-        s.complete = std::move(s.building);
-        s.building.clear();
-        if (!(s.follow && s.buildingLocation && IsRedirectCode(s.buildingCode)))
-          s.responseReady = true;
-      }
+    if (!line.empty())
+      return length;
+
+    if (!s.requestSent) {
+      // The proxy's answer to CONNECT, before the request itself went out: a 2xx opens the
+      // tunnel; a refusal is kept and comes back as the response, as a plain-http proxy's would.
+      if (s.buildingCode >= 300)
+        s.connectReply = std::move(s.building);
+      s.building.clear();
+      return length;
+    }
+    if (s.buildingCode >= 100 && s.buildingCode < 200) {
+      s.building.clear();  // an interim response: the real one follows
+      return length;
+    }
+    s.complete = std::move(s.building);
+    s.building.clear();
+    s.requestSent = false;  // a redirect followed sends its request anew
+    const bool redirect =
+        s.follow && s.buildingLocation && s.buildingCode >= 300 && s.buildingCode < 400;
+    if (redirect && !s.MustKeepRedirect())
+      return length;  // libcurl follows it
+    s.responseReady = true;
+    if (redirect) {
+      // libcurl would follow it: end the exchange here, with this as the final response.
+      s.keptRedirect = true;
+      return 0;
+    }
+    if (s.maxBody > 0 && !s.head && s.buildingLength >= 0 &&
+        static_cast<unsigned long long>(s.buildingLength) > s.maxBody) {
+      s.overLimit = true;  // announced too large: not one byte of it is read
+      return 0;
     }
     return length;
   }
 
   static size_t OnBody(char* data, size_t size, size_t count, void* self) {
     auto& s = *static_cast<State*>(self);
+    const size_t length = size * count;
     s.Touch();
+    if (s.maxBody > 0 && length > s.maxBody - s.received) {
+      s.overLimit = true;
+      return CURL_WRITEFUNC_ERROR;
+    }
+    s.received += length;
     s.dataSeen = true;
     s.responseReady = true;
-    s.pending.append(data, size * count);
-    return size * count;
+    s.pending.append(data, length);
+    return length;
   }
 
   static int OnPrerequest(void* self, char*, char*, int, int) {
     auto& s = *static_cast<State*>(self);
     s.connected = true;
+    s.requestSent = true;
     s.Touch();
     if (s.bodySize == 0)
       s.uploadDone = true;
     return CURL_PREREQFUNC_OK;
   }
 
+  // Bytes of the request still in the send queues of the exchange's sockets (not yet taken in
+  // by the peer), or -1 when that cannot be told.
+  long QueuedRequestBytes() const {
+#ifdef SIOCOUTQ
+    long total = -1;
+    for (const curl_socket_t socket : sockets) {
+      int queued = 0;
+      if (::ioctl(socket, SIOCOUTQ, &queued) == 0)
+        total = std::max(total, 0L) + queued;
+    }
+    return total;
+#else
+    return -1;
+#endif
+  }
+
+  static int OnSocketOpened(void* self, curl_socket_t socket, curlsocktype purpose) {
+    if (purpose == CURLSOCKTYPE_IPCXN)
+      static_cast<State*>(self)->sockets.push_back(socket);
+    return CURL_SOCKOPT_OK;
+  }
+
+  static int OnSocketClose(void* self, curl_socket_t socket) {
+    auto& sockets = static_cast<State*>(self)->sockets;
+    sockets.erase(std::remove(sockets.begin(), sockets.end(), socket), sockets.end());
+    return ::close(socket);
+  }
+
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
     auto& s = *static_cast<State*>(self);
     if (s.stop.stop_requested())
       return 1;
+    // A server still taking in the upload is not silent.
+    if (ulnow > s.uploaded) {
+      s.uploaded = ulnow;
+      s.Touch();
+    }
     if (s.connected && static_cast<size_t>(ulnow) >= s.bodySize)
       s.uploadDone = true;
     return 0;
@@ -170,6 +274,14 @@ bool Transfer::Stopped() const {
   return state_->stopped;
 }
 
+bool Transfer::OverLimit() const {
+  return state_->overLimit;
+}
+
+bool Transfer::DeadlinePassed() const {
+  return state_->deadlinePassed;
+}
+
 bool Transfer::Send(std::stop_token stop) {
   GlobalInit();
   State& s = *state_;
@@ -187,6 +299,9 @@ bool Transfer::Send(std::stop_token stop) {
   s.follow = t.followRedirects;
   s.bodySize = t.body.size();
   s.idle = t.idleTimeout;
+  s.maxBody = t.limits.maxBodyBytes;
+  if (t.limits.deadline.count() > 0)
+    s.deadline = Clock::now() + t.limits.deadline;
 
   bool ok = curl_easy_setopt(e, CURLOPT_URL, t.url.c_str()) == CURLE_OK;
   curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -201,7 +316,10 @@ bool Transfer::Send(std::stop_token stop) {
   curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
   curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, t.followRedirects ? 1L : 0L);
   curl_easy_setopt(e, CURLOPT_MAXREDIRS, t.maxRedirects);
-  curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  // A proxy's answer to CONNECT reaches the header callback, so that a refusal (407) can come
+  // back as the response; the callback tells it from the server's own by the request not having
+  // gone out yet.
+  curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 0L);
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connectTimeout.count()));
   curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.errorDetail);
 
@@ -240,6 +358,7 @@ bool Transfer::Send(std::stop_token stop) {
   if (t.verb == "HEAD") {
     curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
     s.bodySize = 0;
+    s.head = true;
   } else if (t.verb == "POST") {
     curl_easy_setopt(e, CURLOPT_POST, 1L);
   } else if (t.verb == "GET" && t.body.empty()) {
@@ -253,8 +372,15 @@ bool Transfer::Send(std::stop_token stop) {
   }
 
   // Exactly the caller's lines; libcurl's own Accept, Expect and Content-Type stay out.
-  for (const std::string& line : t.headerLines)
-    s.headers = curl_slist_append(s.headers, line.c_str());
+  // libcurl reads "Name:" with nothing after the colon as "leave this header out"; "Name;" is
+  // its spelling of a header sent with an empty value.
+  for (const std::string& line : t.headerLines) {
+    const size_t colon = line.find(':');
+    if (colon != std::string::npos && line.find_first_not_of(" \t", colon + 1) == std::string::npos)
+      s.headers = curl_slist_append(s.headers, (line.substr(0, colon) + ";").c_str());
+    else
+      s.headers = curl_slist_append(s.headers, line.c_str());
+  }
   for (const char* removal : {"Accept:", "Expect:", "Content-Type:"})
     s.headers = curl_slist_append(s.headers, removal);
   curl_easy_setopt(e, CURLOPT_HTTPHEADER, s.headers);
@@ -268,6 +394,10 @@ bool Transfer::Send(std::stop_token stop) {
   curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &State::OnProgress);
   curl_easy_setopt(e, CURLOPT_XFERINFODATA, &s);
+  curl_easy_setopt(e, CURLOPT_SOCKOPTFUNCTION, &State::OnSocketOpened);
+  curl_easy_setopt(e, CURLOPT_SOCKOPTDATA, &s);
+  curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, &State::OnSocketClose);
+  curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, &s);
   if (!ok || curl_multi_add_handle(s.multi, e) != CURLM_OK)
     return false;
 
@@ -343,7 +473,22 @@ bool Transfer::Drive(bool (*ready)(const State&)) {
       s.result = CURLE_ABORTED_BY_CALLBACK;
       break;
     }
-    if (s.connected && Clock::now() - s.lastActivity > s.idle) {
+    // A server still taking in the request body is not silent, even once all of it has left
+    // libcurl for the socket's send queue: the queue shrinking is its progress.
+    if (s.connected && s.bodySize > 0) {
+      const long queued = s.QueuedRequestBytes();
+      if (queued >= 0 && s.queued >= 0 && queued < s.queued)
+        s.Touch();
+      s.queued = queued;
+    }
+    const Clock::time_point now = Clock::now();
+    if (s.connected && now - s.lastActivity > s.idle) {
+      s.done = true;
+      s.result = CURLE_OPERATION_TIMEDOUT;
+      break;
+    }
+    if (s.deadline && now >= *s.deadline) {
+      s.deadlinePassed = true;
       s.done = true;
       s.result = CURLE_OPERATION_TIMEDOUT;
       break;
@@ -356,10 +501,8 @@ bool Transfer::Drive(bool (*ready)(const State&)) {
     }
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(s.multi, &queued)) {
-      if (message->msg == CURLMSG_DONE) {
-        s.done = true;
-        s.result = message->data.result;
-      }
+      if (message->msg == CURLMSG_DONE)
+        Finish(message->data.result);
     }
     if (ready(s) || s.done)
       break;
@@ -369,11 +512,32 @@ bool Transfer::Drive(bool (*ready)(const State&)) {
           s.idle - (Clock::now() - s.lastActivity));
       wait = std::clamp(left + std::chrono::milliseconds(1), std::chrono::milliseconds(1), wait);
     }
+    if (s.deadline) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(*s.deadline - Clock::now());
+      wait = std::clamp(left + std::chrono::milliseconds(1), std::chrono::milliseconds(1), wait);
+    }
     curl_multi_poll(s.multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
   }
   if (s.done && s.result == CURLE_ABORTED_BY_CALLBACK && s.stop.stop_requested())
     s.stopped = true;
   return ready(s) || (s.done && s.result == CURLE_OK);
+}
+
+void Transfer::Finish(int curlResult) {
+  State& s = *state_;
+  s.done = true;
+  s.result = static_cast<CURLcode>(curlResult);
+  if (s.overLimit || s.result == CURLE_OK)
+    return;
+  if (s.keptRedirect && s.result == CURLE_WRITE_ERROR) {
+    s.result = CURLE_OK;  // ended on purpose at the redirect's headers; its body is not read
+  } else if (!s.responseReady && !s.connectReply.empty() && s.result != CURLE_ABORTED_BY_CALLBACK) {
+    s.complete = std::move(s.connectReply);
+    s.responseReady = true;
+    s.anyHeader = true;
+    s.result = CURLE_OK;
+  }
 }
 
 std::string ProxyForScheme(std::string_view proxyList, std::string_view scheme) {
@@ -396,6 +560,27 @@ std::string ProxyForScheme(std::string_view proxyList, std::string_view scheme) 
     }
   }
   return generic;
+}
+
+long long AnnouncedLength(std::string_view headerBlock) {
+  long long length = -1;
+  size_t pos = 0;
+  while (pos < headerBlock.size()) {
+    size_t end = headerBlock.find("\r\n", pos);
+    if (end == std::string_view::npos)
+      end = headerBlock.size();
+    std::string_view line = headerBlock.substr(pos, end - pos);
+    pos = end + 2;
+    if (!StartsWithNoCase(line, "Content-Length:"))
+      continue;
+    line.remove_prefix(15);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+      line.remove_prefix(1);
+    long long value = -1;
+    const auto [at, error] = std::from_chars(line.data(), line.data() + line.size(), value);
+    length = error == std::errc() && value >= 0 ? value : -1;
+  }
+  return length;
 }
 
 bool HasLineBreakOrNul(std::string_view text) {

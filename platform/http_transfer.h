@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/transfer_limits.h"
+
 namespace korvane::platform {
 
 // Everything one exchange needs; texts are the bytes that go on the wire.
@@ -27,17 +29,22 @@ struct TransferSettings {
   std::string url;   // absolute, scheme http or https, already escaped
   std::string verb;  // "GET", "POST", "HEAD", "PUT"
   std::string body;  // sent when not empty, or always for POST and PUT (then Content-Length: 0)
-  std::vector<std::string> headerLines;  // sent verbatim, in order, after Host
+  std::vector<std::string> headerLines;  // sent verbatim, in order, after Host (an empty value
+                                         // too: "X-Empty:" goes out as it is)
   std::string userAgent;                 // sent unless a header line names User-Agent
   std::string proxy;                     // "host:port"; empty: direct (environment ignored)
   std::string proxyUser, proxyPassword;  // Basic, sent to the proxy when both are set
   std::string user, password;            // Basic, sent to the server when both are set
+  // Only 301, 302, 303, 307 and 308 are followed, and never from https to http: any other
+  // redirect response (status and Location) ends the exchange as its final response.
   bool followRedirects = true;
   long maxRedirects = 10;
   bool allowRedirectToHttps = true;                 // an http URL may be redirected to https
   bool sharedCookies = false;                       // take part in the process-wide cookie store
   std::chrono::milliseconds connectTimeout{30000};  // resolve and connect (and TLS handshake)
-  std::chrono::milliseconds idleTimeout{30000};     // longest silence once connected
+  std::chrono::milliseconds idleTimeout{30000};     // longest silence once connected (an
+                                                    // upload's progress counts as activity)
+  TransferLimits limits;                            // body cap and total deadline
 };
 
 class Transfer {
@@ -81,11 +88,21 @@ class Transfer {
   // True once a stop request ended the exchange.
   bool Stopped() const;
 
+  // True once the body passed limits.maxBodyBytes (announced or received), which ended the
+  // exchange as a failure.
+  bool OverLimit() const;
+
+  // True once limits.deadline passed, which ended the exchange as a timeout.
+  bool DeadlinePassed() const;
+
   // Implementation state shared with the libcurl callbacks.
   struct State;
 
  private:
   bool Drive(bool (*done)(const State&));
+  // Records how libcurl ended the exchange, taking a redirect or a proxy's refusal that ended it
+  // on purpose as the response.
+  void Finish(int curlResult);
 
   TransferSettings settings_;
   std::unique_ptr<State> state_;
@@ -95,6 +112,9 @@ class Transfer {
 // kind (entries separated by ';' or spaces): the entry for that scheme, else the first entry
 // without a scheme, else none (an empty text: go direct).
 std::string ProxyForScheme(std::string_view proxyList, std::string_view scheme);
+
+// The Content-Length of a response header block, or -1 when it names none (or no valid one).
+long long AnnouncedLength(std::string_view headerBlock);
 
 // True when `text` holds a CR, LF or NUL byte.
 bool HasLineBreakOrNul(std::string_view text);

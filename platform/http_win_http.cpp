@@ -34,6 +34,7 @@ struct Request : HandleObject {
   int resolveMs = 30000, connectMs = 30000, sendMs = 30000, receiveMs = 30000;
   std::string user, password, proxyUser, proxyPassword;
   bool redirects = true;
+  TransferLimits limits;
   std::vector<std::string> headerLines;
   std::unique_ptr<Transfer> transfer;
   bool brokenOff = false;
@@ -142,6 +143,19 @@ class CurlWinHttpStack final : public WinHttpStack {
     return true;
   }
 
+  bool SetLimits(WinHttpHandle handle, const TransferLimits& limits) override {
+    Request* request = As<Request>(handle);
+    if (!request || request->transfer)
+      return false;
+    request->limits = limits;
+    return true;
+  }
+
+  bool BodyOverLimit(WinHttpHandle handle) override {
+    Request* request = As<Request>(handle);
+    return request && request->transfer && request->transfer->OverLimit();
+  }
+
   bool SetCredentials(WinHttpHandle handle, WinHttpAuthTarget target, std::string_view user,
                       std::string_view password) override {
     Request* request = As<Request>(handle);
@@ -196,8 +210,10 @@ class CurlWinHttpStack final : public WinHttpStack {
     settings.user = request->user;
     settings.password = request->password;
     settings.followRedirects = request->redirects;
+    settings.limits = request->limits;
+    // libcurl's connect timeout covers resolving the name too: one budget for both steps.
     settings.connectTimeout =
-        std::chrono::milliseconds(static_cast<long long>(request->resolveMs) + request->connectMs);
+        std::chrono::milliseconds(std::max(request->resolveMs, request->connectMs));
     settings.idleTimeout = std::chrono::milliseconds(std::max(request->sendMs, request->receiveMs));
     request->transfer = std::make_unique<Transfer>(std::move(settings));
     return request->transfer->Send(stop);

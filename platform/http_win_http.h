@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/transfer_limits.h"
+
 namespace korvane::platform {
 
 // A session, connection or request; 0 is none, and closing none is harmless.
@@ -42,8 +44,18 @@ class WinHttpStack {
   virtual WinHttpHandle Connect(WinHttpHandle session, std::string_view host, int port) = 0;
   virtual WinHttpHandle OpenRequest(WinHttpHandle connection, std::string_view verb,
                                     std::string_view objectName, bool secure) = 0;
+  // The resolve and connect timeouts bound name resolution and connecting together (the longer
+  // of the two), not one after the other.
   virtual bool SetTimeouts(WinHttpHandle request, int resolveMs, int connectMs, int sendMs,
                            int receiveMs) = 0;
+  // The body cap and total deadline of the request (none unless set). A stack without them of
+  // its own may keep the default, which accepts them and enforces nothing: the request routine
+  // counts the body itself.
+  virtual bool SetLimits(WinHttpHandle /*request*/, const TransferLimits& /*limits*/) {
+    return true;
+  }
+  // True once the request's body passed the cap set with SetLimits, which broke it off.
+  virtual bool BodyOverLimit(WinHttpHandle /*request*/) { return false; }
   virtual bool SetCredentials(WinHttpHandle request, WinHttpAuthTarget target,
                               std::string_view user, std::string_view password) = 0;
   virtual bool SetOption(WinHttpHandle request, WinHttpFeature feature) = 0;

@@ -32,6 +32,7 @@ struct Request : HandleObject {
   std::string verb;
   std::string objectName;
   std::uint32_t flags = 0;
+  TransferLimits limits;
   std::unique_ptr<Transfer> transfer;
 };
 
@@ -81,6 +82,19 @@ class CurlWinInetStack final : public WinInetStack {
     return ToHandle(request.release());
   }
 
+  bool SetLimits(WinInetHandle handle, const TransferLimits& limits) override {
+    Request* request = As<Request>(handle);
+    if (!request || request->transfer)
+      return false;
+    request->limits = limits;
+    return true;
+  }
+
+  bool BodyOverLimit(WinInetHandle handle) override {
+    Request* request = As<Request>(handle);
+    return request && request->transfer && request->transfer->OverLimit();
+  }
+
   bool SendRequest(WinInetHandle handle, std::string_view headers, std::string_view body,
                    std::stop_token stop) override {
     Request* request = As<Request>(handle);
@@ -109,6 +123,7 @@ class CurlWinInetStack final : public WinInetStack {
     settings.sharedCookies = (request->flags & kInetNoCookies) == 0;
     settings.connectTimeout = kConnectTimeout;
     settings.idleTimeout = kIdleTimeout;
+    settings.limits = request->limits;
     request->transfer = std::make_unique<Transfer>(std::move(settings));
     return request->transfer->Send(stop) && request->transfer->WaitForResponse();
   }

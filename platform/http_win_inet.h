@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/transfer_limits.h"
+
 namespace korvane::platform {
 
 // An internet, connection or request handle; 0 is none, and closing none is harmless.
@@ -34,6 +36,14 @@ class WinInetStack {
   virtual WinInetHandle OpenRequest(WinInetHandle connection, std::string_view verb,
                                     std::string_view objectName, std::string_view version,
                                     std::uint32_t flags) = 0;
+  // The body cap and total deadline of a request not yet sent (none unless set). A stack
+  // without them of its own may keep the default, which accepts them and enforces nothing: the
+  // request routine counts the body itself.
+  virtual bool SetLimits(WinInetHandle /*request*/, const TransferLimits& /*limits*/) {
+    return true;
+  }
+  // True once the request's body passed the cap set with SetLimits, which broke it off.
+  virtual bool BodyOverLimit(WinInetHandle /*request*/) { return false; }
   // Sends the header lines (separated by CR LF) and the body, and waits for the response's
   // headers. Without kInetNoCookies the request takes part in the process-wide cookie store.
   virtual bool SendRequest(WinInetHandle request, std::string_view headers, std::string_view body,

@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdint>
@@ -32,6 +33,10 @@ struct ScriptHost::Engine {
   // Set while a guarded call runs: where the fatal-error handler returns to.
   std::jmp_buf* recovery = nullptr;
   bool retired = false;
+  // Set while a call that a stop may end runs: once it is requested, allocations fail.
+  const std::stop_token* stop = nullptr;
+
+  bool Refuses() const { return stop && stop->stop_requested(); }
 
   void Link(BlockHeader* block) {
     block->prev = nullptr;
@@ -68,7 +73,7 @@ void* EngineAlloc(void* udata, duk_size_t size) {
   auto* engine = static_cast<Engine*>(udata);
   if (size == 0)
     return nullptr;
-  if (size > engine->limit - engine->inUse)
+  if (size > engine->limit - engine->inUse || engine->Refuses())
     return nullptr;
   auto* block = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
   if (!block)
@@ -101,7 +106,7 @@ void* EngineRealloc(void* udata, void* ptr, duk_size_t size) {
   auto* engine = static_cast<Engine*>(udata);
   BlockHeader* block = static_cast<BlockHeader*>(ptr) - 1;
   const size_t oldSize = block->size;
-  if (size > oldSize && size - oldSize > engine->limit - engine->inUse)
+  if (size > oldSize && (size - oldSize > engine->limit - engine->inUse || engine->Refuses()))
     return nullptr;
   engine->Unlink(block);
   auto* moved = static_cast<BlockHeader*>(std::realloc(block, sizeof(BlockHeader) + size));
@@ -152,6 +157,7 @@ struct Job {
   const std::string* args;  // engine texts
   size_t argCount;
   ValueForm form;
+  std::string* ownedArg = nullptr;  // one more engine text, released once the engine has it
 };
 
 // The value at the top of the stack replaced by its text form (see ValueForm::kText).
@@ -258,10 +264,14 @@ duk_ret_t RunJob(duk_context* ctx, void* udata) {
       duk_eval_raw(ctx, nullptr, 0, 1 | DUK_COMPILE_EVAL | DUK_COMPILE_NOFILENAME);
       if (!duk_is_callable(ctx, -1))
         return duk_type_error(ctx, "not a function");
-      duk_require_stack(ctx, static_cast<duk_idx_t>(job.argCount) + 1);
+      duk_require_stack(ctx, static_cast<duk_idx_t>(job.argCount) + 2);
       for (size_t i = 0; i < job.argCount; ++i)
         duk_push_lstring(ctx, job.args[i].data(), job.args[i].size());
-      duk_call(ctx, static_cast<duk_idx_t>(job.argCount));
+      if (job.ownedArg) {
+        duk_push_lstring(ctx, job.ownedArg->data(), job.ownedArg->size());
+        std::string().swap(*job.ownedArg);
+      }
+      duk_call(ctx, static_cast<duk_idx_t>(job.argCount + (job.ownedArg ? 1 : 0)));
       break;
   }
   switch (job.form) {
@@ -297,13 +307,16 @@ std::string ReadText(duk_context* ctx, duk_idx_t index) {
 }
 
 ScriptResult RunOnEngine(Engine* engine, JobKind kind, std::string_view source,
-                         const std::string* args, size_t argCount, ValueForm form) {
+                         const std::string* args, size_t argCount, ValueForm form,
+                         std::string* ownedArg = nullptr, const std::stop_token* stop = nullptr) {
   ScriptResult result;
   if (!engine || engine->retired || !engine->ctx)
     return result;
   const std::string engineSource = GbkToEngineText(source);
-  Job job{kind, engineSource, args, argCount, form};
+  Job job{kind, engineSource, args, argCount, form, ownedArg};
+  engine->stop = stop;
   const duk_int_t rc = GuardedSafeCall(engine, RunJob, &job);
+  engine->stop = nullptr;
   if (engine->retired)
     return result;
   duk_context* ctx = engine->ctx;
@@ -402,6 +415,13 @@ ScriptResult ScriptHost::Call(std::string_view function,
                      form);
 }
 
+ScriptResult ScriptHost::CallWithEngineText(std::string_view function, std::string&& engineArg,
+                                            ValueForm form, std::stop_token stop) {
+  if (stop.stop_requested())
+    return {};
+  return RunOnEngine(engine_.get(), JobKind::kCall, function, nullptr, 0, form, &engineArg, &stop);
+}
+
 bool ScriptHost::Retired() const {
   return engine_->retired;
 }
@@ -451,6 +471,27 @@ std::string GbkToEngineText(std::string_view text) {
       for (char16_t unit : *units)
         AppendEngineUnit(out, unit);
     }
+  }
+  return out;
+}
+
+std::string GbkToEngineText(std::string_view text, std::stop_token stop) {
+  constexpr size_t kPiece = size_t{1} << 20;
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);  // the most it can grow: two GBK bytes to three
+  size_t at = 0;
+  while (at < text.size()) {
+    if (stop.stop_requested())
+      return {};
+    // A piece ends after two bytes below 0x80: the second of them cannot be the trail byte of a
+    // double-byte character (whatever the first is), so no character is split. A text without
+    // such a place goes in one piece.
+    size_t end = std::min(text.size(), at + kPiece);
+    while (end < text.size() && !(static_cast<unsigned char>(text[end - 1]) < 0x80 &&
+                                  static_cast<unsigned char>(text[end - 2]) < 0x80))
+      ++end;
+    out += GbkToEngineText(text.substr(at, end - at));
+    at = end;
   }
   return out;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,13 @@ class ScriptHost {
   ScriptResult Call(std::string_view function, std::initializer_list<std::string_view> args,
                     ValueForm form);
 
+  // Call with one argument already in the engine's text form (see GbkToEngineText), for texts
+  // too large to hold more than once: `engineArg` is released as soon as the engine holds its
+  // own copy. A stop request while the call runs makes the engine's allocations fail, which
+  // ends the call (a large JSON.parse included) as a script error.
+  ScriptResult CallWithEngineText(std::string_view function, std::string&& engineArg,
+                                  ValueForm form, std::stop_token stop);
+
   // Shorthands for Eval in one form, giving the empty value on failure.
   std::string EvalText(std::string_view text) { return Eval(text, ValueForm::kText).text; }
   double EvalNumber(std::string_view text) { return Eval(text, ValueForm::kNumber).number; }
@@ -98,6 +106,10 @@ ScriptHostFactory DefaultScriptHostFactory();
 // The program's text (GBK) as the engine's internal UTF-8 form (CESU-8: a character outside
 // the BMP is written as its two UTF-16 halves). Invalid GBK bytes become U+FFFD.
 std::string GbkToEngineText(std::string_view text);
+
+// The same conversion in pieces of about a mebibyte, giving up with an empty text as soon as
+// `stop` is requested between two pieces.
+std::string GbkToEngineText(std::string_view text, std::stop_token stop);
 
 // The engine's UTF-8/CESU-8 bytes as the program's text. Surrogate pairs in either form are
 // joined; lone surrogates and characters GBK lacks become '?', invalid bytes U+FFFD and so '?'.

@@ -72,6 +72,20 @@ bool JsonObject::Parse(std::string_view json) {
   return Eval("null !=" + rootName_, ValueForm::kBoolean).boolean;
 }
 
+bool JsonObject::Parse(std::string&& json, std::stop_token stop) {
+  if (!scriptHost_)
+    return false;
+  Run("var " + rootName_ + "=null");
+  std::string engineText = platform::GbkToEngineText(json, stop);
+  std::string().swap(json);
+  if (stop.stop_requested())
+    return false;
+  scriptHost_->CallWithEngineText(
+      ValueFunction(rootName_ + "=JSON.parse(" + std::string(kValueParam) + ")"),
+      std::move(engineText), ValueForm::kDiscard, stop);
+  return !stop.stop_requested() && Eval("null !=" + rootName_, ValueForm::kBoolean).boolean;
+}
+
 std::string JsonObject::ToJson() {
   return Eval("JSON.stringify(" + rootName_ + ")", ValueForm::kText).text;
 }

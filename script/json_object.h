@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,10 @@ class JsonObject {
   // Replaces the document by the JSON text `json`; true when its value is neither null nor
   // undefined. A text that is not JSON leaves the document null and gives false.
   virtual bool Parse(std::string_view json);
+  // The same for a text that may be very large: `json` is released as soon as the engine holds
+  // it, and a stop request ends the conversion or the parse in progress (giving false and a null
+  // document).
+  bool Parse(std::string&& json, std::stop_token stop);
   // The whole document as compact JSON text; empty without an engine.
   virtual std::string ToJson();
   // Replaces the document by an empty object.

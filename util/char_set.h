@@ -3,6 +3,7 @@
 // result, and characters the target lacks become '?'.
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,10 @@ std::string WideToAnsi(std::string_view bytes);
 
 // UTF-8 bytes held in a text to GBK text. A byte-order mark at the start is dropped.
 std::string Utf8ToAnsi(std::string_view text);
+
+// The same, converted a mebibyte at a time so that a large text is never held as UTF-16 whole,
+// giving up with an empty text as soon as `stop` is requested between two pieces.
+std::string Utf8ToAnsi(std::string_view text, std::stop_token stop);
 
 // Text in `codePage` (ending at its first NUL) to UTF-16LE bytes with a two-byte NUL at the end.
 // An unmapped code page gives empty bytes.

@@ -26,6 +26,18 @@ TEST(CommandLineTest, NoArgumentsKeepTheDefaults) {
   EXPECT_EQ(parsed.endpoints.iconLibrary, defaults.iconLibrary);
   EXPECT_EQ(parsed.endpoints.converter, defaults.converter);
   EXPECT_TRUE(parsed.caFile.empty());
+  EXPECT_EQ(parsed.limits.collectionBytes, kCollectionCapBytes);
+  EXPECT_EQ(parsed.limits.requestDeadlineSeconds, kRequestDeadlineSeconds);
+}
+
+TEST(CommandLineTest, RaisesTheReplyCapsAndTheDeadline) {
+  const CommandLine parsed = ParseCommandLine({"--collection-cap", "1024", "--download-cap=128",
+                                               "--status-cap", "8", "--request-deadline=600"});
+  EXPECT_TRUE(parsed.error.empty()) << parsed.error;
+  EXPECT_EQ(parsed.limits.collectionBytes, 1024 * kMiB);
+  EXPECT_EQ(parsed.limits.downloadBytes, 128 * kMiB);
+  EXPECT_EQ(parsed.limits.statusReplyBytes, 8 * kMiB);
+  EXPECT_EQ(parsed.limits.requestDeadlineSeconds, 600);
 }
 
 TEST(CommandLineTest, ReadsEveryOptionInBothSpellings) {
@@ -47,6 +59,12 @@ TEST(CommandLineTest, MalformedUseIsAnError) {
       {"--icon-library=localhost:8080"},
       {"--icon-library", "http://"},
       {"--ca-file="},
+      {"--collection-cap"},
+      {"--collection-cap", "0"},
+      {"--download-cap=-5"},
+      {"--status-cap", "1.5"},
+      {"--request-deadline", "2m"},
+      {"--request-deadline=99999999999"},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(args.front());

@@ -37,6 +37,15 @@ TEST(CliOptions, ParsesAndRejects) {
   EXPECT_EQ(options->folder, "/tmp/x/");
   EXPECT_EQ(options->converter, "https://h:1");
   EXPECT_TRUE(ParseCliOptions({"--help"}, error)->help);
+  EXPECT_EQ(options->limits.downloadBytes, kDownloadCapBytes);
+  options = ParseCliOptions({"--folder", "/tmp/x", "--download-cap", "512", "--status-cap", "2",
+                             "--collection-cap", "300", "--request-deadline", "5"},
+                            error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->limits.downloadBytes, 512 * kMiB);
+  EXPECT_EQ(options->limits.statusReplyBytes, 2 * kMiB);
+  EXPECT_EQ(options->limits.collectionBytes, 300 * kMiB);
+  EXPECT_EQ(options->limits.requestDeadlineSeconds, 5);
 
   struct Bad {
     std::vector<std::string> args;
@@ -47,6 +56,10 @@ TEST(CliOptions, ParsesAndRejects) {
       {{"--folder"}, "--folder needs a value"},
       {{"--folder", ""}, "--folder is required"},
       {{"--folder", "/tmp", "--bogus"}, "unknown argument: --bogus"},
+      {{"--folder", "/tmp", "--download-cap"},
+       "--download-cap needs a whole number from 1 to 1048576: "},
+      {{"--folder", "/tmp", "--request-deadline", "0"},
+       "--request-deadline needs a whole number from 1 to 86400: 0"},
   };
   for (const auto& c : cases) {
     error.clear();
@@ -362,6 +375,17 @@ TEST_F(CliProgramTest, AFolderNameOutsideGbkIsRefusedBeforeAnyRequest) {
   std::string out, err;
   EXPECT_EQ(Child::Start(args).Finish(out, err), 0) << err;
   EXPECT_EQ(std::distance(fs::directory_iterator(gbkFolder), fs::directory_iterator()), 2);
+}
+
+TEST_F(CliProgramTest, TheRequestDeadlineOptionEndsADownloadDrippedOutForEver) {
+  server_->SetMode(standin::Mode::kSlowDrip, standin::kDownloadEndpoint);
+  server_->SetDrip(1, std::chrono::milliseconds(100));
+  std::vector<std::string> args = Args("90001");
+  args.insert(args.end(), {"--request-deadline", "1"});
+  std::string out, err;
+  EXPECT_EQ(Child::Start(args).Finish(out, err), 1) << out << err;
+  EXPECT_TRUE(FolderNames().empty());
+  server_->SetDrip(32, std::chrono::milliseconds(100));  // the stand-in's own drip again
 }
 
 TEST_F(CliProgramTest, BadUsageExitsTwo) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <thread>
 
 namespace korvane::platform {
 namespace {
@@ -164,6 +165,59 @@ TEST(ScriptHost, TheMemoryLimitTurnsRunawayAllocationIntoAnError) {
   EXPECT_TRUE(host->AddCode("s = null;"));
   EXPECT_EQ(host->EvalNumber("[1, 2, 3].length"), 3) << "the engine keeps working";
   EXPECT_EQ(ScriptHost::Create(1024), nullptr) << "too little memory to start an engine";
+}
+
+TEST(ScriptHost, ALargeArgumentIsReleasedOnceTheEngineHoldsIt) {
+  auto host = NewHost();
+  std::string json = GbkToEngineText("[\"中\", 2, {\"k\": [3]}]");
+  const ScriptResult result = host->CallWithEngineText(
+      "(function(s){ var v = JSON.parse(s); return v[0] + v.length + v[2].k[0]; })",
+      std::move(json), ValueForm::kText, {});
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.text, "中33");
+  EXPECT_TRUE(json.empty());  // NOLINT(bugprone-use-after-move): released on purpose
+}
+
+TEST(ScriptHost, AStopEndsARunningCallThroughTheAllocator) {
+  auto host = NewHost();
+  std::stop_source source;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    source.request_stop();
+  });
+  // Allocates for ever without growing: only the stop can end it.
+  const ScriptResult result =
+      host->CallWithEngineText("(function(s){ for (var i = 0;; ++i) { s = (s + i).slice(-64); } })",
+                               "seed", ValueForm::kDiscard, source.get_token());
+  stopper.join();
+  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(host->Retired());
+  EXPECT_EQ(host->EvalNumber("[1, 2, 3].length"), 3) << "the engine keeps working";
+  // A stop requested before the call runs nothing.
+  EXPECT_FALSE(host->CallWithEngineText("(function(s){ ran = s; })", "x", ValueForm::kDiscard,
+                                        source.get_token())
+                   .ok);
+  EXPECT_EQ(host->EvalText("typeof ran"), "undefined");
+}
+
+TEST(ScriptHost, PiecewiseConversionMatchesTheWholeText) {
+  // Double-byte characters whose trail byte is ASCII-range ("\x81\x40"), lone high bytes and
+  // ASCII, over several pieces, so piece ends fall on every kind of byte.
+  std::string text;
+  const std::string_view pattern[] = {"中",
+                                      "a",
+                                      "\x81\x40",
+                                      "b\x81",
+                                      "\x40"
+                                      "c",
+                                      "\xFF",
+                                      "\n"};
+  for (size_t i = 0; text.size() < (3u << 20) + 7; ++i)
+    text += pattern[(i * 7 + i / 5) % 7];
+  EXPECT_EQ(GbkToEngineText(text, {}), GbkToEngineText(text));
+  std::stop_source stopped;
+  stopped.request_stop();
+  EXPECT_EQ(GbkToEngineText(text, stopped.get_token()), "");
 }
 
 TEST(ScriptHost, EnginesAreIndependent) {

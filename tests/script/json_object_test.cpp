@@ -243,5 +243,24 @@ TEST_F(JsonObjectTest, LargeDocumentParsesAndReads) {
   EXPECT_EQ(json.GetText("data.icons[5000].show_svg"), "");
 }
 
+TEST_F(JsonObjectTest, ALargeTextParsedWithAStopTokenReadsTheSameAndAStopEndsIt) {
+  std::string json = "{\"data\":{\"icons\":[";
+  for (int i = 0; i < 20000; ++i)
+    json += std::string(i ? "," : "") + "{\"show_svg\":\"<svg>中" + std::to_string(i) + "</svg>\"}";
+  json += "]}}";
+  JsonObject byView, byValue;
+  EXPECT_TRUE(byView.Parse(json));
+  std::string copy = json;
+  EXPECT_TRUE(byValue.Parse(std::move(copy), {}));
+  EXPECT_EQ(byValue.Count("data.icons"), 20000);
+  EXPECT_EQ(byValue.ToJson(), byView.ToJson());
+
+  std::stop_source stopped;
+  stopped.request_stop();
+  copy = json;
+  EXPECT_FALSE(byValue.Parse(std::move(copy), stopped.get_token()));
+  EXPECT_EQ(byValue.ToJson(), "null");  // the document is not half-made
+}
+
 }  // namespace
 }  // namespace korvane

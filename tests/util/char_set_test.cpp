@@ -78,5 +78,26 @@ TEST(CharSet, CodePageParameters) {
   EXPECT_EQ(WideToCodePage(B({0x41, 0}), 4242), "");
 }
 
+TEST(CharSet, Utf8ToAnsiInPiecesMatchesTheWholeConversion) {
+  // Three- and four-byte characters, a cut-off sequence, stray continuation bytes and a
+  // byte-order mark, each placed so that the first piece (a mebibyte) ends at every byte of it.
+  const std::string_view specials[] = {"中", "\xF0\x9F\x98\x80",
+                                       "\xE4\xB8"
+                                       "x",
+                                       "\x80\x80\x80\x80", "\xEF\xBB\xBF"};
+  for (const std::string_view special : specials) {
+    for (size_t before = 1; before <= special.size() + 1; ++before) {
+      SCOPED_TRACE(std::to_string(before) + " bytes of it in the first piece");
+      std::string text((1u << 20) - before, 'a');
+      text += special;
+      text += "文字 and more";
+      EXPECT_EQ(Utf8ToAnsi(text), WideToCodePage(CodePageToWide(text), platform::kCodePageGbk));
+    }
+  }
+  std::stop_source stopped;
+  stopped.request_stop();
+  EXPECT_EQ(Utf8ToAnsi(std::string(3u << 20, 'a'), stopped.get_token()), "");
+}
+
 }  // namespace
 }  // namespace korvane

@@ -40,13 +40,14 @@ std::string RawConnection::ReadRequest() {
   return request;
 }
 
-void RawConnection::Write(std::string_view bytes) {
+bool RawConnection::Write(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (n <= 0)
-      return;
+      return false;
     bytes.remove_prefix(static_cast<size_t>(n));
   }
+  return true;
 }
 
 void RawConnection::WaitForClose(const std::atomic<bool>& stop) {

@@ -18,7 +18,8 @@ class RawConnection {
   // Reads one request: everything up to the empty line, then Content-Length bytes of body.
   // Returns the raw bytes; empty when the peer closed first.
   std::string ReadRequest();
-  void Write(std::string_view bytes);
+  // False once the peer is gone (so an endless writer knows when to stop).
+  bool Write(std::string_view bytes);
   // Waits until the peer closes the connection or `stop` is set (polling every 10 ms).
   void WaitForClose(const std::atomic<bool>& stop);
 

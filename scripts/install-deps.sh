@@ -11,6 +11,8 @@ packages=(
   libcurl4-openssl-dev duktape-dev libpcre2-dev
   # loopback servers, TLS, SVG rendering for the stand-in services
   libcpp-httplib-dev libssl-dev librsvg2-dev librsvg2-bin libcairo2-dev
+  # the local renderer's PNG writer; libpng and libspng only for its encoder benchmark
+  libdeflate-dev libpng-dev libspng-dev
   # forward proxy used by the HTTP tests
   tinyproxy
   # the window and its checks under a virtual display

@@ -43,8 +43,8 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
 
 class ServiceRun {
  public:
-  explicit ServiceRun(ConversionContext& context)
-      : context_(context), state_(context.state), ui_(context.ui), stop_(context.stop) {}
+  ServiceRun(ConversionContext& context, DocumentState& document)
+      : context_(context), state_(document), ui_(context.ui), stop_(context.stop) {}
 
   ConversionOutcome Run() {
     JsonObject json;
@@ -97,7 +97,9 @@ class ServiceRun {
   ConversionOutcome Save() {
     if (!Caption("正在保存png"))
       return ConversionOutcome::kCancelled;
-    const std::string path = ui_.Text(Control::kEdit2) + state_.iconTimeText + ".png";
+    const std::string path = state_.pngPath.empty()
+                                 ? ui_.Text(Control::kEdit2) + state_.iconTimeText + ".png"
+                                 : state_.pngPath;
     if (stop_.stop_requested())
       return ConversionOutcome::kCancelled;
     const Bytes png =
@@ -116,7 +118,7 @@ class ServiceRun {
   }
 
   ConversionOutcome Fail() {
-    if (!Caption("转换失败"))
+    if (!Caption("转换失败", true))
       return ConversionOutcome::kCancelled;
     ++state_.failureCount;
     return ConversionOutcome::kFailed;
@@ -129,24 +131,26 @@ class ServiceRun {
                         context_.requestTimeoutSeconds, {}, {}, {}, stop_);
   }
 
-  bool Caption(std::string_view text) {
+  bool Caption(std::string_view text, bool always = false) {
     if (stop_.stop_requested())
       return false;
-    ui_.SetCaption(Control::kLabel5, text);
+    if (state_.showSteps || always)
+      ui_.SetCaption(Control::kLabel5, text);
     return true;
   }
 
   bool SetPosition(Control control, int position) {
     if (stop_.stop_requested())
       return false;
-    ui_.SetPosition(control, position);
+    if (state_.showSteps)
+      ui_.SetPosition(control, position);
     return true;
   }
 
   const std::string& Base() const { return context_.endpoints.converter; }
 
   ConversionContext& context_;
-  AppState& state_;
+  DocumentState& state_;
   UiPort& ui_;
   std::stop_token stop_;
   std::string pageToken_;
@@ -182,7 +186,18 @@ bool LooksLikePng(std::string_view bytes) {
 }
 
 ConversionOutcome ConvertViaService(ConversionContext& context) {
-  return ServiceRun(context).Run();
+  AppState& state = context.state;
+  DocumentState document;
+  document.iconTimeText = state.iconTimeText;
+  document.svgText = state.svgText;
+  const ConversionOutcome outcome = ServiceRun(context, document).Run();
+  state.uploadId = std::move(document.uploadId);
+  state.failureCount += document.failureCount;
+  return outcome;
+}
+
+ConversionOutcome ConvertDocumentViaService(ConversionContext& context, DocumentState& document) {
+  return ServiceRun(context, document).Run();
 }
 
 }  // namespace korvane

@@ -49,6 +49,18 @@ int CountPathRuns(std::string_view markup) {
   return SearchRuns(regex, markup) ? regex.MatchCount() : 0;
 }
 
+std::optional<std::vector<std::string>> PathRunDocuments(std::string_view markup,
+                                                         std::string_view viewBox) {
+  RegexObject regex;
+  if (!SearchRuns(regex, markup))
+    return std::nullopt;
+  std::vector<std::string> documents;
+  const int count = regex.MatchCount();
+  for (int i = 1; i <= count; ++i)
+    documents.push_back(FillDocumentTemplate(regex.SubMatchText(i, 1), viewBox));
+  return documents;
+}
+
 int BuildIconDocuments(ConversionContext& context, int& saved, int& failed) {
   AppState& state = context.state;
   RegexObject regex;

@@ -5,14 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/batch_run.h"
+
 namespace korvane {
 
 struct CliOptions {
-  std::string id = "12527";  // as typed, UTF-8
-  std::string folder;        // UTF-8, ends with '/'
-  std::string iconLibrary;   // empty: the tool's default
-  std::string converter;     // empty: the tool's default
-  std::string caFile;        // empty: the system's CAs only
+  std::string id = "12527";    // as typed, UTF-8
+  std::string folder;          // UTF-8, ends with '/'
+  std::string iconLibrary;     // empty: the tool's default
+  std::string converter;       // empty: the tool's default
+  std::string caFile;          // empty: the system's CAs only
+  std::string collectionFile;  // empty: fetch the collection from the icon library
+  // Renderer, markup, sizes, names, format, colour, resuming and jobs. The collection text is
+  // read by the program from collectionFile.
+  BatchOptions batch;
   bool help = false;
 };
 

@@ -228,8 +228,8 @@ int main(int argc, char** argv) {
 
   std::printf("%zu pictures of %d x %d px, %d rounds (candidates interleaved)\n", pictures.size(),
               kSize, kSize, rounds);
-  std::printf("%-30s %12s %20s %12s %6s\n", "encoder", "CPU us med", "spread (min-max)", "bytes/pic",
-              "exact");
+  std::printf("%-30s %12s %20s %12s %6s\n", "encoder", "CPU us med", "spread (min-max)",
+              "bytes/pic", "exact");
   const double baseline = [&] {
     std::vector<double> v = candidates[0].perPicture;
     std::sort(v.begin(), v.end());

@@ -195,7 +195,7 @@ TEST_F(BatchRunTest, RendererRefusalsAreCountedFailures) {
 }
 
 // One job keeps the window's steps and captions, whatever the names; the service path with
-// several jobs saves the same documents.
+// several jobs saves every document, whole-markup ones too.
 TEST_F(BatchRunTest, ServicePathKeepsTheWindowsStepsAndRunsJobsInParallel) {
   Server().SetPolls(1);
   RecordingUi windowUi(samples::kSeveralPaths.id.data(), FolderText());
@@ -215,6 +215,7 @@ TEST_F(BatchRunTest, ServicePathKeepsTheWindowsStepsAndRunsJobsInParallel) {
   EmptyFolder();
   options.collectionText = SampleText(samples::kDefault);
   options.jobs = 8;
+  options.markup = MarkupKind::kFull;  // the service draws whole-markup documents as well
   RecordingUi ui("", FolderText());
   AppState state;
   const RunSummary parallel = RunWith(ui, state, options);

@@ -112,6 +112,9 @@ class Batch {
     summary_.iconCount = count;
     summary_.collectionRead = parsed && count >= 0 && json.Exists("data.icons");
     for (int i = 0; i < count; ++i) {
+      // A large collection takes a while to read out; a stop ends that too.
+      if (Cancelled())
+        return false;
       const std::string at = "data.icons[" + std::to_string(i) + "].";
       Icon icon;
       icon.name = json.GetText(at + "name", false);

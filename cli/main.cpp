@@ -8,13 +8,17 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
 #include <stop_token>
 #include <thread>
 
 #include "app/core/app_state.h"
 #include "cli/cli_options.h"
 #include "cli/console_ui.h"
-#include "pipeline/run_conversion.h"
+#include "pipeline/batch_run.h"
 #include "platform/http_trust.h"
 #include "util/char_set.h"
 #include "util/gbk_exact.h"
@@ -72,6 +76,25 @@ int main(int argc, char** argv) {
     platform::SetTrustedCaFile(options->caFile);
   }
 
+  std::optional<std::string> collectionText;
+  if (!options->collectionFile.empty()) {
+    std::ifstream in(options->collectionFile, std::ios::binary);
+    std::stringstream text;
+    if (in)
+      text << in.rdbuf();
+    if (!in || in.bad()) {
+      std::fprintf(stderr, "korvane-cli: cannot read collection file: %s\n",
+                   options->collectionFile.c_str());
+      return kExitUsage;
+    }
+    collectionText = text.str();
+  }
+  BatchOptions batch = options->batch;
+  batch.collectionText = std::move(collectionText);
+  std::unique_ptr<platform::SvgRenderer> renderer;
+  if (batch.renderer == RendererKind::kLocal)
+    renderer = platform::MakeLibrsvgRenderer();
+
   AppState state;
   std::stop_source stopSource;
   ConsoleUi ui(stdout, stderr, ::isatty(STDOUT_FILENO) == 1, Utf8ToAnsi(options->id), *folderGbk,
@@ -96,15 +119,19 @@ int main(int argc, char** argv) {
 
   ConversionContext context{state, ui, stopSource.get_token(), endpoints};
   context.limits = options->limits;
-  const RunSummary summary = RunConversion(context);
+  const RunSummary summary = RunBatch(context, batch, renderer.get());
   finished = true;
   watcher.join();
 
   if (summary.cancelled || stopSource.stop_requested())
     return kExitCancelled;
   if (!summary.collectionRead) {
-    std::fprintf(stderr, "korvane-cli: could not read collection %s from %s\n", options->id.c_str(),
-                 endpoints.iconLibrary.c_str());
+    if (batch.collectionText) {
+      std::fprintf(stderr, "korvane-cli: not a collection: %s\n", options->collectionFile.c_str());
+    } else {
+      std::fprintf(stderr, "korvane-cli: could not read collection %s from %s\n",
+                   options->id.c_str(), endpoints.iconLibrary.c_str());
+    }
     return kExitUsage;
   }
   return summary.failed > 0 ? kExitFailures : 0;

@@ -59,14 +59,14 @@ bool IsSuccessStatus(std::string_view status) {
 
 class ServiceRun {
  public:
-  explicit ServiceRun(ConversionContext& context)
-      : context_(context), state_(context.state), ui_(context.ui), stop_(context.stop) {}
+  ServiceRun(ConversionContext& context, DocumentState& document)
+      : context_(context), state_(document), ui_(context.ui), stop_(context.stop) {}
 
   ConversionOutcome Run() {
     std::optional<JsonObject> ownJson;
-    if (!context_.scripts)
+    if (!state_.scripts)
       ownJson.emplace();
-    JsonObject& json = context_.scripts ? context_.scripts->StatusReader() : *ownJson;
+    JsonObject& json = state_.scripts ? state_.scripts->StatusReader() : *ownJson;
     if (!SetPosition(Control::kProgress2, 0))
       return ConversionOutcome::kCancelled;
     pageToken_ = RandomLetters(16);
@@ -112,8 +112,8 @@ class ServiceRun {
       // answer better on the next poll.
       if (status == kWinHttpReadFailed)
         return Fail();
-      reply = context_.scripts ? UnescapeText(reply, context_.scripts->UnescapeEngines())
-                               : UnescapeText(reply);
+      reply = state_.scripts ? UnescapeText(reply, state_.scripts->UnescapeEngines())
+                             : UnescapeText(reply);
       json.Parse(reply);
       const std::string progress = json.GetText("progress", true);
       if (!SetPosition(Control::kProgress2, ProgressPosition(progress))) {
@@ -135,7 +135,9 @@ class ServiceRun {
   ConversionOutcome Save() {
     if (!Caption("正在保存png"))
       return ConversionOutcome::kCancelled;
-    const std::string path = ui_.Text(Control::kEdit2) + state_.iconTimeText + ".png";
+    const std::string path = state_.pngPath.empty()
+                                 ? ui_.Text(Control::kEdit2) + state_.iconTimeText + ".png"
+                                 : state_.pngPath;
     if (stop_.stop_requested())
       return ConversionOutcome::kCancelled;
     const std::string url = Base() + "/download/" + pageToken_ + "/" + state_.uploadId + "/" +
@@ -167,13 +169,13 @@ class ServiceRun {
 
   // Gives the document up with the first thing that went wrong, or `reason` when nothing did.
   ConversionOutcome Fail(std::string reason = {}) {
-    if (!Caption("转换失败"))
+    if (!Caption("转换失败", true))
       return ConversionOutcome::kCancelled;
     ++state_.failureCount;
     Note(std::move(reason));
     Note("given up");
-    ui_.ReportFailure("icon " + std::to_string(context_.iconNumber) + " document " +
-                      std::to_string(context_.documentNumber) + " (" + state_.iconTimeText +
+    ui_.ReportFailure("icon " + std::to_string(state_.iconNumber) + " document " +
+                      std::to_string(state_.documentNumber) + " (" + state_.iconTimeText +
                       ".png): " + reason_);
     return ConversionOutcome::kFailed;
   }
@@ -203,24 +205,26 @@ class ServiceRun {
     return context_.limits.For(context_.limits.statusReplyBytes);
   }
 
-  bool Caption(std::string_view text) {
+  bool Caption(std::string_view text, bool always = false) {
     if (stop_.stop_requested())
       return false;
-    ui_.SetCaption(Control::kLabel5, text);
+    if (state_.showSteps || always)
+      ui_.SetCaption(Control::kLabel5, text);
     return true;
   }
 
   bool SetPosition(Control control, int position) {
     if (stop_.stop_requested())
       return false;
-    ui_.SetPosition(control, position);
+    if (state_.showSteps)
+      ui_.SetPosition(control, position);
     return true;
   }
 
   const std::string& Base() const { return context_.endpoints.converter; }
 
   ConversionContext& context_;
-  AppState& state_;
+  DocumentState& state_;
   UiPort& ui_;
   std::stop_token stop_;
   std::string pageToken_;
@@ -253,7 +257,21 @@ int ProgressPosition(std::string_view progress) {
 }
 
 ConversionOutcome ConvertViaService(ConversionContext& context) {
-  return ServiceRun(context).Run();
+  AppState& state = context.state;
+  DocumentState document;
+  document.iconTimeText = state.iconTimeText;
+  document.svgText = state.svgText;
+  document.iconNumber = context.iconNumber;
+  document.documentNumber = context.documentNumber;
+  document.scripts = context.scripts;
+  const ConversionOutcome outcome = ServiceRun(context, document).Run();
+  state.uploadId = std::move(document.uploadId);
+  state.failureCount += document.failureCount;
+  return outcome;
+}
+
+ConversionOutcome ConvertDocumentViaService(ConversionContext& context, DocumentState& document) {
+  return ServiceRun(context, document).Run();
 }
 
 }  // namespace korvane

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "pipeline/conversion_context.h"
+#include "pipeline/document_state.h"
 
 namespace korvane {
 
@@ -34,5 +35,10 @@ int ProgressPosition(std::string_view progress);
 // <text of 编辑框2><iconTimeText>.png (or the next free name). Reads svgText and iconTimeText,
 // writes uploadId, raises failureCount on a failure.
 ConversionOutcome ConvertViaService(ConversionContext& context);
+
+// The same for a document with its own state, as batch runs convert several at once: reads its
+// svgText and iconTimeText, saves to its pngPath, writes its uploadId, raises its failureCount.
+// Touches nothing of context.state.
+ConversionOutcome ConvertDocumentViaService(ConversionContext& context, DocumentState& document);
 
 }  // namespace korvane

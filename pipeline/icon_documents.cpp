@@ -87,6 +87,23 @@ int CountPathRuns(std::string_view markup) {
   return SearchPathRuns(regex, markup) ? regex.MatchCount() : 0;
 }
 
+std::optional<std::vector<std::string>> PathRunDocuments(std::string_view markup,
+                                                         std::string_view viewBox,
+                                                         std::string* why) {
+  RegexObject regex;
+  if (!SearchPathRuns(regex, markup)) {
+    if (why)
+      *why = std::string(SearchFailureText(regex.LastSearchFailure())) + " (" +
+             std::to_string(markup.size()) + " bytes of markup)";
+    return std::nullopt;
+  }
+  std::vector<std::string> documents;
+  const int count = regex.MatchCount();
+  for (int i = 1; i <= count; ++i)
+    documents.push_back(BuildDocument(regex.SubMatchText(i, 1), viewBox).value_or(std::string()));
+  return documents;
+}
+
 int BuildIconDocuments(ConversionContext& context, int& saved, int& failed) {
   AppState& state = context.state;
   RegexObject regex;

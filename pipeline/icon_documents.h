@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pipeline/conversion_context.h"
 #include "script/regex_object.h"
@@ -32,6 +33,13 @@ bool SearchPathRuns(RegexObject& regex, std::string_view markup);
 
 // The path runs of `markup` searched as the template expects, or an empty list.
 int CountPathRuns(std::string_view markup);
+
+// Every document that BuildIconDocuments would build from `markup` and `viewBox`, in order; an
+// entry is empty where the document would exceed kMaxDocumentBytes. nullopt when the search
+// could not run (`why`, when given, says why), an empty list when the markup has no path run.
+std::optional<std::vector<std::string>> PathRunDocuments(std::string_view markup,
+                                                         std::string_view viewBox,
+                                                         std::string* why = nullptr);
 
 // Builds the documents of the markup in context.state.svgText with context.state.viewBoxText and
 // converts each through the conversion service. Shows "无svg代码" (error style) when the markup

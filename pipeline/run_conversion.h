@@ -13,6 +13,7 @@ struct RunSummary {
   int documents = 0;            // documents built
   int saved = 0;                // PNGs written
   int failed = 0;               // documents given up in this run
+  int skipped = 0;              // icons whose files were already there (batch runs)
   bool cancelled = false;       // a stop request ended the run early
 };
 

@@ -13,6 +13,8 @@ packages=(
   libcpp-httplib-dev libssl-dev librsvg2-dev librsvg2-bin libcairo2-dev
   # the libFuzzer build of the fuzz targets (scripts/fuzz.sh)
   clang libclang-rt-dev
+  # the local renderer's PNG writer; libpng and libspng only for its encoder benchmark
+  libdeflate-dev libpng-dev libspng-dev
   # forward proxy used by the HTTP tests
   tinyproxy
   # the window and its checks under a virtual display

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +21,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_ui.h"
+#include "standin/sample_collections.h"
 #include "standin/standin_server.h"
 
 extern char** environ;
@@ -65,6 +67,72 @@ TEST(CliOptions, ParsesAndRejects) {
     error.clear();
     EXPECT_FALSE(ParseCliOptions(c.args, error));
     EXPECT_EQ(error, c.error);
+  }
+}
+
+TEST(CliOptions, BatchOptionsAndTheirBadValues) {
+  std::string error;
+  auto options = ParseCliOptions({"--folder", "/tmp", "--renderer", "local", "--size", "16,512",
+                                  "--names", "icon", "--format", "both", "--color", "#A0b1C2",
+                                  "--skip-existing", "--collection-file", "c.json", "--jobs", "4"},
+                                 error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->batch.renderer, RendererKind::kLocal);
+  EXPECT_EQ(options->batch.markup, MarkupKind::kFull);  // the local renderer's default
+  EXPECT_EQ(options->batch.sizes, (std::vector<int>{16, 512}));
+  EXPECT_EQ(options->batch.names, NameKind::kIcon);
+  EXPECT_EQ(options->batch.format, OutputFormat::kBoth);
+  EXPECT_EQ(options->batch.color, "#A0b1C2");
+  EXPECT_TRUE(options->batch.skipExisting);
+  EXPECT_EQ(options->collectionFile, "c.json");
+  EXPECT_EQ(options->batch.jobs, 4);
+
+  options = ParseCliOptions({"--folder", "/tmp"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->batch.IsWindowRun());
+  options =
+      ParseCliOptions({"--folder", "/tmp", "--renderer", "local", "--markup", "paths"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->batch.markup, MarkupKind::kPaths);
+
+  struct Bad {
+    std::vector<std::string> args;
+    std::string error;
+  };
+  const Bad cases[] = {
+      {{"--renderer", "gpu"}, "bad value for --renderer: 'gpu' (expected service or local)"},
+      {{"--markup", "all"}, "bad value for --markup: 'all' (expected paths or full)"},
+      {{"--names", ""}, "bad value for --names: '' (expected time, icon or id)"},
+      {{"--format", "jpg"}, "bad value for --format: 'jpg' (expected png, svg or both)"},
+      {{"--color", "red"}, "bad value for --color: 'red' (expected #RRGGBB)"},
+      {{"--jobs", "0"}, "bad value for --jobs: '0' (expected a number from 1 to 64)"},
+      {{"--jobs", "65"}, "bad value for --jobs: '65' (expected a number from 1 to 64)"},
+      {{"--jobs", "2x"}, "bad value for --jobs: '2x' (expected a number from 1 to 64)"},
+      {{"--collection-file", ""}, "bad value for --collection-file: '' (expected a file name)"},
+      {{"--renderer", "local", "--size", "0"},
+       "bad value for --size: '0' (expected pixel sizes from 1 to 8192, separated by commas)"},
+      {{"--renderer", "local", "--size", "16,,32"},
+       "bad value for --size: '16,,32' (expected pixel sizes from 1 to 8192, separated by commas)"},
+      {{"--renderer", "local", "--size", "8193"},
+       "bad value for --size: '8193' (expected pixel sizes from 1 to 8192, separated by commas)"},
+      {{"--renderer", "local", "--size", "16,16"},
+       "bad value for --size: '16,16' (expected each size once)"},
+      {{"--size", "64"}, "--size needs --renderer local (the service chooses its own size)"},
+      {{"--skip-existing"},
+       "--skip-existing needs --names icon or --names id (time names change every run)"},
+      {{"--jobs"}, "--jobs needs a value"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"--folder", "/tmp"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    error.clear();
+    EXPECT_FALSE(ParseCliOptions(args, error)) << c.error;
+    EXPECT_EQ(error, c.error);
+  }
+  // Every option is in the usage text.
+  for (const char* name : {"--renderer", "--markup", "--size", "--names", "--format", "--color",
+                           "--skip-existing", "--collection-file", "--jobs"}) {
+    EXPECT_NE(CliUsage().find(name), std::string::npos) << name;
   }
 }
 
@@ -400,6 +468,49 @@ TEST_F(CliProgramTest, BadUsageExitsTwo) {
     EXPECT_EQ(Child::Start(args).Finish(out, err), 2);
     EXPECT_NE(err.find("korvane-cli: "), std::string::npos) << err;
   }
+}
+
+// A saved collection and the local renderer need no network: the services are given as
+// addresses where nothing listens, and every icon is still saved.
+TEST_F(CliProgramTest, CollectionFileAndLocalRendererWorkOffline) {
+  const fs::path collection = folder_.string() + "-collection.json";
+  fs::copy_file(fs::path(standin::samples::BundledSamplesDir()) / "90001.json", collection,
+                fs::copy_options::overwrite_existing);
+  std::string out, err;
+  const std::vector<std::string> args = {"--folder",
+                                         folder_.string(),
+                                         "--renderer",
+                                         "local",
+                                         "--names",
+                                         "id",
+                                         "--collection-file",
+                                         collection.string(),
+                                         "--icon-library",
+                                         "http://127.0.0.1:9",
+                                         "--converter",
+                                         "https://127.0.0.1:9",
+                                         "--jobs",
+                                         "2",
+                                         "--format",
+                                         "both"};
+  EXPECT_EQ(Child::Start(args).Finish(out, err), 0) << out << err;
+  std::vector<std::string> names = FolderNames();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"9000101.png", "9000101.svg", "9000102.png", "9000102.svg"}));
+  // Again with --skip-existing: nothing new, still success.
+  std::vector<std::string> again = args;
+  again.push_back("--skip-existing");
+  EXPECT_EQ(Child::Start(again).Finish(out, err), 0) << out << err;
+  EXPECT_EQ(FolderNames().size(), 4u);
+  fs::remove(collection);
+
+  EXPECT_EQ(Child::Start({"--folder", folder_.string(), "--collection-file", "/no/such.json"})
+                .Finish(out, err),
+            2);
+  EXPECT_NE(err.find("cannot read collection file"), std::string::npos) << err;
+  EXPECT_EQ(Child::Start({"--folder", folder_.string(), "--jobs", "many"}).Finish(out, err), 2);
+  EXPECT_NE(err.find("bad value for --jobs"), std::string::npos) << err;
 }
 
 TEST_F(CliProgramTest, InterruptCancelsCleanly) {

@@ -10,6 +10,8 @@
 
 namespace korvane {
 
+class RunScripts;
+
 // Where the two services live. The defaults are the tool's own; the front ends may point them at
 // the local stand-ins or at a self-hosted service (base URLs without a trailing slash).
 struct ServiceEndpoints {
@@ -28,6 +30,9 @@ struct ConversionContext {
   double waitScale = 1.0;
   // Timeout of each request in seconds; 0 keeps the request routines' own (30 s).
   int requestTimeoutSeconds = 0;
+  // The engines kept across the documents of the run on this thread; RunConversion provides
+  // them when the caller does not. Without them each document makes its own.
+  RunScripts* scripts = nullptr;
 };
 
 // The collections page that the window opens in the browser.

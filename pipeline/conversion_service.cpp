@@ -1,10 +1,12 @@
 #include "pipeline/conversion_service.h"
 
 #include <limits>
+#include <optional>
 
 #include "http/win_http_fetch.h"
 #include "http/win_inet_fetch.h"
 #include "pipeline/random_tokens.h"
+#include "pipeline/run_scripts.h"
 #include "pipeline/wait_pumping.h"
 #include "platform/code_page.h"
 #include "platform/file_store.h"
@@ -47,7 +49,10 @@ class ServiceRun {
       : context_(context), state_(context.state), ui_(context.ui), stop_(context.stop) {}
 
   ConversionOutcome Run() {
-    JsonObject json;
+    std::optional<JsonObject> ownJson;
+    if (!context_.scripts)
+      ownJson.emplace();
+    JsonObject& json = context_.scripts ? context_.scripts->StatusReader() : *ownJson;
     if (!SetPosition(Control::kProgress2, 0))
       return ConversionOutcome::kCancelled;
     pageToken_ = RandomLetters(16);
@@ -78,7 +83,8 @@ class ServiceRun {
                               "?rnd=0." + RandomDigits(16, 1));
       if (stop_.stop_requested())
         return ConversionOutcome::kCancelled;
-      reply = UnescapeText(reply);
+      reply = context_.scripts ? UnescapeText(reply, context_.scripts->UnescapeEngines())
+                               : UnescapeText(reply);
       json.Parse(reply);
       const std::string progress = json.GetText("progress", true);
       if (!SetPosition(Control::kProgress2, ProgressPosition(progress))) {

@@ -1,7 +1,10 @@
 #include "pipeline/run_conversion.h"
 
+#include <optional>
+
 #include "http/win_http_fetch.h"
 #include "pipeline/icon_documents.h"
+#include "pipeline/run_scripts.h"
 #include "script/json_object.h"
 #include "util/char_set.h"
 #include "util/replace_batch.h"
@@ -26,6 +29,17 @@ RunSummary RunConversion(ConversionContext& context) {
   UiPort& ui = context.ui;
   const std::stop_token& stop = context.stop;
   RunSummary summary;
+  // One run's documents share their script engines unless the caller brought its own.
+  std::optional<RunScripts> ownScripts;
+  if (!context.scripts)
+    ownScripts.emplace();
+  RunScripts* const callerScripts = context.scripts;
+  context.scripts = callerScripts ? callerScripts : &*ownScripts;
+  struct Restore {
+    ConversionContext& context;
+    RunScripts* scripts;
+    ~Restore() { context.scripts = scripts; }
+  } restore{context, callerScripts};
   const auto cancelled = [&] {
     summary.cancelled = stop.stop_requested();
     return summary.cancelled;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/curl_share.h"
 #include "platform/http_trust.h"
 
 namespace korvane::platform {
@@ -21,35 +22,6 @@ void GlobalInit() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
-
-// The process-wide cookie store of the calls that leave cookies to the platform.
-class SharedCookies {
- public:
-  static CURLSH* Handle() {
-    static SharedCookies store;
-    return store.share_;
-  }
-
- private:
-  SharedCookies() {
-    share_ = curl_share_init();
-    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-    curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &Lock);
-    curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
-    curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
-  }
-  ~SharedCookies() { curl_share_cleanup(share_); }
-
-  static void Lock(CURL*, curl_lock_data, curl_lock_access, void* self) {
-    static_cast<SharedCookies*>(self)->mutex_.lock();
-  }
-  static void Unlock(CURL*, curl_lock_data, void* self) {
-    static_cast<SharedCookies*>(self)->mutex_.unlock();
-  }
-
-  CURLSH* share_ = nullptr;
-  std::mutex mutex_;
-};
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size())
@@ -73,6 +45,7 @@ bool IsRedirectCode(long code) {
 }  // namespace
 
 struct Transfer::State {
+  std::shared_ptr<CurlShare> share;  // outlives `easy`, which uses it
   CURL* easy = nullptr;
   CURLM* multi = nullptr;
   curl_slist* headers = nullptr;
@@ -236,10 +209,13 @@ bool Transfer::Send(std::stop_token stop) {
     curl_easy_setopt(e, CURLOPT_USERNAME, t.user.c_str());
     curl_easy_setopt(e, CURLOPT_PASSWORD, t.password.c_str());
   }
-  if (t.sharedCookies) {
-    curl_easy_setopt(e, CURLOPT_SHARE, SharedCookies::Handle());
+  // TLS sessions and resolved names are shared by every request of the process; the shared
+  // cookies only by the calls that leave cookies to the platform.
+  s.share = CurrentCurlShare();
+  if (s.share->Handle())
+    curl_easy_setopt(e, CURLOPT_SHARE, s.share->Handle());
+  if (t.sharedCookies)
     curl_easy_setopt(e, CURLOPT_COOKIEFILE, "");
-  }
   if (!t.userAgent.empty())
     curl_easy_setopt(e, CURLOPT_USERAGENT, t.userAgent.c_str());
 

@@ -25,6 +25,7 @@ using StorePtr = std::unique_ptr<X509_STORE, StoreFree>;
 struct TrustState {
   std::mutex mutex;
   std::string caFile;
+  uint64_t generation = 0;
   StorePtr store;  // built on the first secure connection after a change; shared, never altered
 };
 
@@ -86,6 +87,7 @@ void SetTrustedCaFile(std::string path) {
   TrustState& state = State();
   const std::lock_guard lock(state.mutex);
   state.caFile = std::move(path);
+  ++state.generation;
   state.store.reset();  // contexts holding it keep their own reference
 }
 
@@ -93,6 +95,12 @@ std::string TrustedCaFile() {
   TrustState& state = State();
   const std::lock_guard lock(state.mutex);
   return state.caFile;
+}
+
+uint64_t TrustGeneration() {
+  TrustState& state = State();
+  const std::lock_guard lock(state.mutex);
+  return state.generation;
 }
 
 bool InstallTrustStore(void* sslContext) {

@@ -3,6 +3,7 @@
 // tests present certificates made by their own CA).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace korvane::platform {
@@ -14,6 +15,10 @@ void SetTrustedCaFile(std::string path);
 
 // The extra CA file in force, or an empty text.
 std::string TrustedCaFile();
+
+// Counts the changes of the setting (every SetTrustedCaFile call): what was learnt under one
+// setting, such as TLS sessions to resume, is kept only while this stays the same.
+uint64_t TrustGeneration();
 
 // Gives the OpenSSL context `sslContext` (an SSL_CTX*) of one connection the certificate store of
 // the setting in force: the system's CA bundle and directory (or, with an extra CA file, that

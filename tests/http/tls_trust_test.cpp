@@ -2,10 +2,12 @@
 // or to the extra CA file in force, with the setting taking effect for the next request.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <atomic>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <thread>
@@ -36,7 +38,11 @@ class CaServer {
         !standin::WritePemFile(key, material.serverKeyPem))
       throw std::runtime_error("cannot write the TLS files");
     server_ = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
-    server_->Get("/", [name](const httplib::Request&, httplib::Response& res) {
+    server_->Get("/", [this, name](const httplib::Request& req, httplib::Response& res) {
+      {
+        const std::lock_guard lock(mutex_);
+        resumed_.push_back(req.ssl != nullptr && SSL_session_reused(const_cast<SSL*>(req.ssl)));
+      }
       res.set_content(name, "text/plain");
     });
     port_ = server_->bind_to_any_port("127.0.0.1");
@@ -51,6 +57,11 @@ class CaServer {
     thread_.join();
   }
   const std::string& CaFile() const { return caFile_; }
+  // For each request answered so far: whether its TLS session was a resumed one.
+  std::vector<bool> Resumed() {
+    const std::lock_guard lock(mutex_);
+    return resumed_;
+  }
   std::string Url() const { return "https://127.0.0.1:" + std::to_string(port_) + "/"; }
 
  private:
@@ -59,6 +70,8 @@ class CaServer {
   std::unique_ptr<httplib::SSLServer> server_;
   std::thread thread_;
   int port_ = 0;
+  std::mutex mutex_;
+  std::vector<bool> resumed_;
 };
 
 // The body of a GET on the libcurl exchange, or nothing when it failed.
@@ -116,6 +129,30 @@ TEST_F(TlsTrust, OnlyTheCaFileInForceIsTrustedAndASwitchTakesEffectAtOnce) {
   EXPECT_EQ(WinHttpFetch(a.Url(), 0, {}, {}, {}, {}, {}, false, {}, {}, {}, {}, {}, 5, {}, status),
             "server a");
   EXPECT_EQ(status, "200 OK");
+}
+
+// Each request still makes a connection of its own, but a server met before is greeted with the
+// TLS session of the last handshake, until the trust setting changes.
+TEST_F(TlsTrust, SessionsAreResumedAcrossRequestsUntilTheSettingChanges) {
+  CaServer a("server a"), b("server b");
+  platform::SetTrustedCaFile(a.CaFile());
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(Get(a.Url()), "server a");
+  EXPECT_EQ(a.Resumed(), (std::vector<bool>{false, true, true}));
+
+  // Setting even the same file again starts afresh: the next handshake is a full one.
+  platform::SetTrustedCaFile(a.CaFile());
+  EXPECT_EQ(Get(a.Url()), "server a");
+  EXPECT_EQ(Get(a.Url()), "server a");
+  EXPECT_EQ(a.Resumed(), (std::vector<bool>{false, true, true, false, true}));
+
+  // A session made under a's CA is never offered once that CA is no longer trusted, so the
+  // refusal of a full handshake stands; and b's first handshake is a full one as well.
+  platform::SetTrustedCaFile(b.CaFile());
+  EXPECT_EQ(Get(a.Url()), std::nullopt);
+  EXPECT_EQ(Get(b.Url()), "server b");
+  EXPECT_EQ(a.Resumed().size(), 5u);
+  EXPECT_EQ(b.Resumed(), (std::vector<bool>{false}));
 }
 
 TEST_F(TlsTrust, AnUnusableCaFileFailsSecureRequestsUntilItIsSetAgain) {

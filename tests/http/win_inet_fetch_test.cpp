@@ -8,6 +8,8 @@
 #include "http/support/loopback.h"
 #include "http/support/raw_server.h"
 #include "http/support/recording_stacks.h"
+#include "http/win_http_fetch.h"
+#include "platform/http_trust.h"
 
 namespace korvane {
 namespace {
@@ -147,7 +149,10 @@ TEST(WinInetFetch, OmittedCookiesUseTheSharedStore) {
   RawServer server([](RawConnection& c, RawServer& s) {
     const std::string request = c.ReadRequest();
     s.Record(request);
-    c.Write(RawServer::Response("200 OK", "Set-Cookie: shared=7; Path=/\r\n", ""));
+    const bool other = request.find(" /five ") != std::string::npos;
+    c.Write(RawServer::Response(
+        "200 OK", other ? "Set-Cookie: other=9; Path=/\r\n" : "Set-Cookie: shared=7; Path=/\r\n",
+        ""));
   });
   WinInetFetch(server.Url("/one"));
   WinInetFetch(server.Url("/two"));
@@ -156,6 +161,20 @@ TEST(WinInetFetch, OmittedCookiesUseTheSharedStore) {
   std::string none;
   WinInetFetch(server.Url("/three"), 0, {}, none);
   EXPECT_EQ(server.Requests()[2].find("Cookie:"), std::string::npos);
+
+  // The store is kept when the trust setting changes (which starts a new TLS session cache),
+  // and the other stack, whose cookies are always the caller's, neither sends nor keeps its
+  // cookies although both stacks share one libcurl share object.
+  platform::SetTrustedCaFile(platform::TrustedCaFile());
+  WinInetFetch(server.Url("/four"));
+  ASSERT_EQ(server.Requests().size(), 4u);
+  EXPECT_NE(server.Requests()[3].find("\r\nCookie: shared=7\r\n"), std::string::npos);
+  WinHttpFetch(server.Url("/five"));
+  ASSERT_EQ(server.Requests().size(), 5u);
+  EXPECT_EQ(server.Requests()[4].find("Cookie:"), std::string::npos);
+  WinInetFetch(server.Url("/six"));
+  ASSERT_EQ(server.Requests().size(), 6u);
+  EXPECT_EQ(server.Requests()[5].find("other=9"), std::string::npos);
 }
 
 TEST(WinInetFetch, FailuresGiveEmptyBytesAndLeaveParametersAlone) {

@@ -143,6 +143,12 @@ std::optional<std::string> DecodeToGbk(std::string_view body, std::string_view c
   } else {
     iconvName = IconvCharsetName(charset);
   }
+  if (gbk::AsciiLower(iconvName) == "utf-8") {
+    // Straight to GBK, as UTF-8 and code page 936 are both stateless: the text up to the first
+    // NUL converts to what the whole body would up to its first NUL.
+    return platform::RecodeText(body.substr(0, body.find('\0')), platform::kCodePageUtf8,
+                                platform::kCodePageGbk);
+  }
   const auto units = platform::DecodeCharset(iconvName, body);
   if (!units)
     return std::nullopt;

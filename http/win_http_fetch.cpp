@@ -76,11 +76,18 @@ std::string BuildWinHttpHeaderBlock(std::string_view extraHeaders, std::string_v
     block.assign(extraHeaders);
     block += "\r\n";
   }
+  // Only the caller's lines need searching: no default line holds another header's name, and no
+  // name spans a line break, so a name found in the block is one found in the caller's lines.
+  const size_t givenSize = block.size();
+  const auto inGiven = [&](std::string_view probe, bool ignoreCase) {
+    return gbk::Find(std::string_view(block).substr(0, givenSize), probe, 0, ignoreCase) !=
+           gbk::npos;
+  };
   for (const DefaultHeader& header : kDefaultHeaders) {
-    if (gbk::Find(block, header.probe, 0, header.ignoreCase) == gbk::npos)
+    if (!inGiven(header.probe, header.ignoreCase))
       block += header.line;
   }
-  if (gbk::Find(block, "Cookie: ", 0, true) == gbk::npos && !cookies.empty()) {
+  if (!inGiven("Cookie: ", true) && !cookies.empty()) {
     block += "Cookie: ";
     block += cookies;
     block += "\r\n";

@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace korvane::platform {
 namespace {
@@ -138,18 +142,79 @@ void AppendUnit(std::string& utf16, char16_t unit) {
   utf16.push_back(static_cast<char>(unit >> 8));
 }
 
+// The converters a thread has opened, kept for its next conversion: opening one reads the
+// charset's tables, which costs more than converting a short text. A converter is taken out while
+// a conversion uses it (so a nested conversion between the same charsets opens its own) and comes
+// back in its initial shift state. At most one is kept per pair and a few pairs in all, the
+// longest unused going first.
+class ConverterPool {
+ public:
+  struct Entry {
+    std::string to;
+    std::string from;
+    iconv_t handle = reinterpret_cast<iconv_t>(-1);
+  };
+
+  ConverterPool() = default;
+  ConverterPool(const ConverterPool&) = delete;
+  ConverterPool& operator=(const ConverterPool&) = delete;
+  ~ConverterPool() {
+    for (Entry& entry : free_)
+      iconv_close(entry.handle);
+  }
+
+  // A converter from `from` to `to`; its handle is (iconv_t)-1 when iconv does not know either.
+  Entry Take(std::string_view to, std::string_view from) {
+    for (auto it = free_.begin(); it != free_.end(); ++it) {
+      if (it->to == to && it->from == from) {
+        Entry entry = std::move(*it);
+        free_.erase(it);
+        return entry;
+      }
+    }
+    Entry entry{std::string(to), std::string(from), {}};
+    entry.handle = iconv_open(entry.to.c_str(), entry.from.c_str());
+    return entry;
+  }
+
+  void Give(Entry entry) {
+    if (entry.handle == reinterpret_cast<iconv_t>(-1))
+      return;
+    const bool kept = std::any_of(free_.begin(), free_.end(), [&](const Entry& other) {
+      return other.to == entry.to && other.from == entry.from;
+    });
+    if (kept) {
+      iconv_close(entry.handle);
+      return;
+    }
+    iconv(entry.handle, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    if (free_.size() >= kMaxKept) {
+      iconv_close(free_.front().handle);
+      free_.erase(free_.begin());
+    }
+    free_.push_back(std::move(entry));
+  }
+
+ private:
+  static constexpr size_t kMaxKept = 16;
+  std::vector<Entry> free_;  // the most recently used last
+};
+
+ConverterPool& ThreadConverters() {
+  thread_local ConverterPool pool;
+  return pool;
+}
+
 class Converter {
  public:
   Converter(std::string_view to, std::string_view from)
-      : handle_(iconv_open(std::string(to).c_str(), std::string(from).c_str())) {}
-  ~Converter() {
-    if (ok())
-      iconv_close(handle_);
-  }
+      : entry_(ThreadConverters().Take(to, from)), handle_(entry_.handle) {}
+  ~Converter() { ThreadConverters().Give(std::move(entry_)); }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
   bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t handle() const { return handle_; }
 
   // Converts input[pos, end) as far as it can, appending to `out`, and moves `pos` to where the
   // converter stopped. Returns the errno of the stop, 0 when everything was converted (then the
@@ -186,6 +251,7 @@ class Converter {
   }
 
  private:
+  ConverterPool::Entry entry_;
   iconv_t handle_;
 };
 
@@ -286,6 +352,47 @@ size_t EncodeBadUnit(bool cp936, const std::string& defaultCharacter, std::strin
   return 2;
 }
 
+// Text in a charset that stores ASCII as itself can skip its converter while it stays ASCII.
+bool IsAscii(char c) {
+  return (static_cast<unsigned char>(c) & 0x80) == 0;
+}
+
+// The end of the run of ASCII bytes that starts at `pos`, eight bytes at a time.
+size_t AsciiEnd(std::string_view text, size_t pos) {
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  while (pos + 8 <= text.size()) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + pos, sizeof word);
+    if ((word & kHighBits) != 0)
+      break;
+    pos += 8;
+  }
+  while (pos < text.size() && IsAscii(text[pos]))
+    ++pos;
+  return pos;
+}
+
+// The end of the stretch that starts at `pos` (a non-ASCII byte) and goes to the converter: the
+// first run of kAsciiRun ASCII bytes or more, or the end. Shorter runs stay inside, so a text of
+// mostly non-ASCII characters costs few converter calls; ASCII never changes meaning there.
+size_t StretchEnd(std::string_view text, size_t pos) {
+  constexpr size_t kAsciiRun = 16;
+  while (pos < text.size()) {
+    while (pos < text.size() && !IsAscii(text[pos]))
+      ++pos;
+    const size_t run = AsciiEnd(text, pos);
+    if (run - pos >= kAsciiRun || run == text.size())
+      return pos;
+    pos = run;
+  }
+  return pos;
+}
+
+// The code pages whose text keeps every ASCII byte as the same character.
+bool KeepsAscii(unsigned codePage) {
+  return codePage == kCodePageAnsi || codePage == kCodePageGbk || codePage == kCodePageUtf8;
+}
+
 }  // namespace
 
 std::string CharsetForCodePage(unsigned codePage) {
@@ -349,7 +456,119 @@ std::optional<std::string> EncodeCodePage(unsigned codePage, std::u16string_view
   return EncodeCharset(charset, units);
 }
 
+namespace {
+
+// How many bytes the UTF-8 character starting with `lead` claims (1 for a byte that cannot start
+// one: the decoder refuses it alone).
+size_t Utf8Length(unsigned char lead) {
+  if ((lead & 0xE0) == 0xC0)
+    return 2;
+  if ((lead & 0xF0) == 0xE0)
+    return 3;
+  if ((lead & 0xF8) == 0xF0)
+    return 4;
+  return 1;
+}
+
+// What the two-step path (UTF-8 to UTF-16, then to code page 936) writes for the sequence at
+// `pos`, where the direct converter stopped; returns how many bytes it stands for. The UTF-8
+// decoder itself says whether a character starts there: if so, GBK lacks it, and it becomes its
+// private-use pair or the default character, as EncodeCharset makes it; if not, the byte becomes
+// a U+FFFD, which GBK writes as the default character too.
+size_t AppendStandIn(Converter& decoder, std::string_view text, size_t pos, std::string& out,
+                     size_t& used) {
+  static const std::string kDefault = DefaultCharacter("CP936");
+  static const std::string kBadByte =
+      EncodeCharset("CP936", std::u16string(1, kReplacement)).value_or("?");
+  const size_t length =
+      std::min(Utf8Length(static_cast<unsigned char>(text[pos])), text.size() - pos);
+  char* in = const_cast<char*>(text.data() + pos);
+  size_t inLeft = length;
+  std::array<char, 4> units{};
+  char* unitsPtr = units.data();
+  size_t unitsLeft = units.size();
+  const bool whole =
+      decoder.ok() &&
+      iconv(decoder.handle(), &in, &inLeft, &unitsPtr, &unitsLeft) != static_cast<size_t>(-1) &&
+      inLeft == 0 && unitsLeft < units.size();
+  iconv(decoder.handle(), nullptr, nullptr, nullptr, nullptr);
+  std::string standIn = kBadByte;
+  size_t taken = 1;
+  if (whole) {
+    standIn = kDefault;
+    taken = length;
+    if (unitsLeft == 2) {  // one unit: a character of the basic plane
+      if (const unsigned pair = PrivateUseToGbkPair(UnitAt(std::string_view(units.data(), 2), 0));
+          pair != 0) {
+        standIn = {static_cast<char>(pair >> 8), static_cast<char>(pair & 0xFF)};
+      }
+    }
+  }
+  if (out.size() - used < standIn.size())
+    out.resize(used + standIn.size());
+  std::memcpy(out.data() + used, standIn.data(), standIn.size());
+  used += standIn.size();
+  return taken;
+}
+
+// UTF-8 straight to code page 936, with the same result as decoding to UTF-16 and encoding that:
+// ASCII is copied, everything else goes through one UTF-8 to CP936 converter, and where it stops,
+// AppendStandIn writes what the two steps would have written. Nothing is held but the input and
+// the result, which is never longer (GBK takes at most as many bytes as UTF-8 for a character,
+// and every stand-in at most as many as it stands for).
+std::string Utf8ToCp936(std::string_view text) {
+  std::string out(text.size(), '\0');
+  size_t used = 0;
+  size_t pos = 0;
+  std::optional<Converter> converter;  // opened at the first non-ASCII byte
+  std::optional<Converter> decoder;    // at the first stop
+  while (pos < text.size()) {
+    const size_t ascii = AsciiEnd(text, pos);
+    std::memcpy(out.data() + used, text.data() + pos, ascii - pos);
+    used += ascii - pos;
+    pos = ascii;
+    if (pos == text.size())
+      break;
+    const size_t end = StretchEnd(text, pos);
+    if (!converter)
+      converter.emplace("CP936", "UTF-8");
+    if (!converter->ok())
+      return {};
+    while (pos < end) {
+      char* in = const_cast<char*>(text.data() + pos);
+      size_t inLeft = end - pos;
+      if (out.size() - used < inLeft)
+        out.resize(used + inLeft);
+      char* outPtr = out.data() + used;
+      size_t outLeft = out.size() - used;
+      const size_t rc = iconv(converter->handle(), &in, &inLeft, &outPtr, &outLeft);
+      const int error = rc == static_cast<size_t>(-1) ? errno : 0;
+      used = static_cast<size_t>(outPtr - out.data());
+      pos = std::clamp(static_cast<size_t>(in - text.data()), pos, end);
+      if (error == 0)
+        break;
+      if (error == E2BIG) {
+        out.resize(out.size() + (end - pos) + 16);
+        continue;
+      }
+      if (!decoder)
+        decoder.emplace("UTF-16LE", "UTF-8");
+      pos += AppendStandIn(*decoder, text, pos, out, used);
+    }
+  }
+  out.resize(used);
+  return out;
+}
+
+}  // namespace
+
 std::string RecodeText(std::string_view text, unsigned from, unsigned to) {
+  if (from == kCodePageUtf8 && (to == kCodePageGbk || to == kCodePageAnsi)) {
+    if (std::string direct = Utf8ToCp936(text); !direct.empty() || text.empty())
+      return direct;
+  } else if (KeepsAscii(from) && KeepsAscii(to) && AsciiEnd(text, 0) == text.size()) {
+    return std::string(text);
+  }
   const auto units = DecodeCodePage(from, text);
   if (!units)
     return {};

@@ -1,5 +1,7 @@
 #include "util/gbk_text.h"
 
+#include <algorithm>
+
 namespace korvane::gbk {
 namespace {
 
@@ -11,6 +13,33 @@ bool MatchesAt(std::string_view text, size_t pos, std::string_view needle, bool 
   if (needle.size() > text.size() - pos)
     return false;
   return BytesEqual(text.substr(pos, needle.size()), needle, ignoreCase);
+}
+
+// True when `text` has no byte of 0x80 or more: then each byte is a character of its own.
+bool IsAsciiOnly(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; });
+}
+
+// The first position at or after `from` where the bytes of `needle` occur, ASCII letters folded
+// when `ignoreCase`; npos when there is none.
+size_t FindBytes(std::string_view text, std::string_view needle, size_t from, bool ignoreCase) {
+  if (!ignoreCase)
+    return text.find(needle, from);
+  if (needle.size() > text.size())
+    return npos;
+  const unsigned char first = Lower(static_cast<unsigned char>(needle[0]));
+  for (size_t at = from; at + needle.size() <= text.size(); ++at) {
+    if (Lower(static_cast<unsigned char>(text[at])) != first)
+      continue;
+    size_t i = 1;
+    while (i < needle.size() && Lower(static_cast<unsigned char>(text[at + i])) ==
+                                    Lower(static_cast<unsigned char>(needle[i])))
+      ++i;
+    if (i == needle.size())
+      return at;
+  }
+  return npos;
 }
 
 }  // namespace
@@ -32,6 +61,18 @@ size_t BoundaryAtOrAfter(std::string_view text, size_t pos) {
 
 size_t FindFromBoundary(std::string_view text, std::string_view needle, size_t from,
                         bool ignoreCase) {
+  // A match at a character boundary is also a match of the bytes (a double-byte character
+  // compares exactly, which folding would allow too). So where the bytes never match there is
+  // no match, and where the text is ASCII from `from` to the end of the first byte match, every
+  // byte is a character and that match is the first one. Only text with double-byte characters
+  // before the match needs the walk character by character.
+  if (from < text.size() && !needle.empty()) {
+    const size_t bytes = FindBytes(text, needle, from, ignoreCase);
+    if (bytes == npos)
+      return npos;
+    if (IsAsciiOnly(text.substr(from, bytes + needle.size() - from)))
+      return bytes;
+  }
   for (size_t at = from; at < text.size(); at += CharLength(text, at)) {
     if (MatchesAt(text, at, needle, ignoreCase))
       return at;

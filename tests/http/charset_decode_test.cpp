@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "platform/code_page.h"
 
 namespace korvane {
@@ -88,6 +91,44 @@ TEST(CharsetDecode, DecodesByTheWiderTableIntoGbk) {
   }
   EXPECT_FALSE(DecodeToGbk("abc", "x-nothing-known").has_value());
   EXPECT_FALSE(DecodeToGbk("abc", "").has_value());
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// A UTF-8 page goes straight to GBK; the result must be what decoding to UTF-16 and encoding that
+// gives, NULs, byte-order marks, bad and unmappable sequences included.
+TEST(CharsetDecode, Utf8PagesConvertAsThroughUtf16) {
+  const std::string pieces[] = {"<meta charset=utf-8>",
+                                "\xE4\xB8\xAD",
+                                "\xEF\xBB\xBF",
+                                "\xFF",
+                                "\xE4\xB8",
+                                std::string(1, '\0'),
+                                "\xF0\x9F\x98\x80",
+                                "\xEE\x80\x80",
+                                "\xED\xA0\x80",
+                                "0123456789abcdefgh",
+                                "\xC3"};
+  std::mt19937 random(5);
+  for (int round = 0; round < 2000; ++round) {
+    std::string body;
+    const int count = static_cast<int>(random() % 8);
+    for (int i = 0; i < count; ++i)
+      body += pieces[random() % std::size(pieces)];
+    for (const char* label : {"utf-8", "UTF-8", "unicode-1-1-utf-8"}) {
+      std::string_view rest = body;
+      if (rest.starts_with("\xEF\xBB\xBF"))
+        rest.remove_prefix(3);
+      std::string expected =
+          *platform::EncodeCodePage(936, *platform::DecodeCharset("UTF-8", rest));
+      expected.resize(std::min(expected.size(), expected.find('\0')));
+      ASSERT_EQ(DecodeToGbk(body, label), expected) << ::testing::PrintToString(body) << label;
+    }
+  }
 }
 
 }  // namespace

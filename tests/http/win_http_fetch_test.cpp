@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 #include <thread>
 
 #include "http/support/loopback.h"
 #include "http/support/raw_server.h"
 #include "http/support/recording_stacks.h"
 #include "platform/com_apartment.h"
+#include "util/gbk_text.h"
 
 namespace korvane {
 namespace {
@@ -520,6 +522,67 @@ TEST(WinHttpFetch, StopEndsAStalledRequestAtOnce) {
                source.get_token());
   EXPECT_EQ(status, kWinHttpNoResponse);
   EXPECT_TRUE(server.Requests().empty());
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// The header block as built by searching the whole block as it grows, for comparison with the
+// routine, which searches only the caller's lines.
+std::string ReferenceHeaderBlock(std::string_view extraHeaders, std::string_view cookies) {
+  const std::pair<std::string_view, bool> probes[] = {
+      {"User-Agent: ", true},      {"Accept: ", true},       {"Accept-Encoding: ", true},
+      {"Accept-Language: ", true}, {"Content-Type:", false}, {"Cache-Control: ", true}};
+  const std::string defaults = BuildWinHttpHeaderBlock("", "");
+  std::string block;
+  if (!extraHeaders.empty())
+    block = std::string(extraHeaders) + "\r\n";
+  size_t lineStart = 0;
+  for (const auto& [probe, ignoreCase] : probes) {
+    const size_t lineEnd = defaults.find("\r\n", lineStart) + 2;
+    if (gbk::Find(block, probe, 0, ignoreCase) == gbk::npos)
+      block += defaults.substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd;
+  }
+  if (gbk::Find(block, "Cookie: ", 0, true) == gbk::npos && !cookies.empty())
+    block += "Cookie: " + std::string(cookies) + "\r\n";
+  return block;
+}
+
+// Caller lines made of header names in any case, GBK characters (one with the trail byte 'A'),
+// lone lead bytes (also last) and line breaks.
+TEST(WinHttpFetch, HeaderBlockAgreesWithSearchingTheWholeBlock) {
+  const std::string pieces[] = {"User-Agent: ",
+                                "accept: ",
+                                "ACCEPT-ENCODING: ",
+                                "Accept-",
+                                "Language: ",
+                                "Content-Type:",
+                                "content-type:",
+                                "Cache-Control: ",
+                                "cookie: ",
+                                "Cookie",
+                                "\xB0\x41",
+                                "\xB0",
+                                "\x81",
+                                "\xD6\xD0",
+                                "\r\n",
+                                "X: 1",
+                                " ",
+                                ": "};
+  std::mt19937 random(3);
+  for (int round = 0; round < 3000; ++round) {
+    std::string extra;
+    const int count = static_cast<int>(random() % 7);
+    for (int i = 0; i < count; ++i)
+      extra += pieces[random() % std::size(pieces)];
+    const std::string cookies = random() % 2 ? "a=1" : "";
+    ASSERT_EQ(BuildWinHttpHeaderBlock(extra, cookies), ReferenceHeaderBlock(extra, cookies))
+        << ::testing::PrintToString(extra);
+  }
 }
 
 }  // namespace

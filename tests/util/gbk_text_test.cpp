@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace korvane::gbk {
 namespace {
 
@@ -47,6 +49,57 @@ TEST(GbkText, CaseInsensitiveComparisonLeavesTrailBytesExact) {
   EXPECT_TRUE(BytesEqual("aB" + kTrailA, "Ab" + kTrailA, true));
   EXPECT_FALSE(BytesEqual(kTrailA, "\xB0\x61", true));  // two different characters
   EXPECT_EQ(Find("x\xB0\x61", kTrailA, 0, true), npos);
+}
+
+}  // namespace
+}  // namespace korvane::gbk
+
+namespace korvane::gbk {
+namespace {
+
+// The search as it walks character by character, for comparison with the faster one.
+size_t ReferenceFind(std::string_view text, std::string_view needle, size_t from, bool ignoreCase) {
+  for (size_t at = BoundaryAtOrAfter(text, from); at < text.size(); at += CharLength(text, at)) {
+    if (needle.size() <= text.size() - at &&
+        BytesEqual(text.substr(at, needle.size()), needle, ignoreCase))
+      return at;
+  }
+  return npos;
+}
+
+// Generated texts of ASCII, lead bytes, trail bytes that are ASCII letters and bytes GBK never
+// uses, searched for pieces of themselves and for other pieces, from every offset.
+TEST(GbkText, FindAgreesWithTheCharacterWalkOnGeneratedText) {
+  const std::string alphabet = "aAbBcC-: \r\n\x81\xA1\xD6\xFE\x40\x80\xFF";
+  std::mt19937 random(7);
+  const auto piece = [&](size_t length) {
+    std::string out;
+    for (size_t i = 0; i < length; ++i)
+      out += alphabet[random() % alphabet.size()];
+    return out;
+  };
+  for (int round = 0; round < 4000; ++round) {
+    std::string text = piece(random() % 24);
+    if (round % 2 == 0)
+      text = "Set-Cookie: a\r\n" + text;  // ASCII before the interesting part
+    std::string needle = piece(random() % 4);
+    if (random() % 2 == 0 && !text.empty()) {
+      const size_t start = random() % text.size();
+      needle = text.substr(start, 1 + random() % 3);
+      for (char& c : needle) {
+        if (c >= 'a' && c <= 'z' && random() % 2 == 0)
+          c = static_cast<char>(c - 'a' + 'A');
+      }
+    }
+    for (size_t from = 0; from <= text.size() + 1; ++from) {
+      for (const bool ignoreCase : {false, true}) {
+        ASSERT_EQ(Find(text, needle, from, ignoreCase),
+                  ReferenceFind(text, needle, from, ignoreCase))
+            << "text " << ::testing::PrintToString(text) << " needle "
+            << ::testing::PrintToString(needle) << " from " << from << " case " << ignoreCase;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// What the local-renderer and --jobs benchmarks share: the generated icon collection (random
-// shapes of one to three paths in the library's markup style, drawn as bench_conversion_run draws
-// them, from the same seed) and child processes measured by the kernel.
+// What the whole-run, local-renderer and --jobs benchmarks share: the generated icon collection
+// (random shapes of one to three paths in the library's markup style, from one seed) and child
+// processes measured by the kernel.
 #pragma once
 
 #include <fcntl.h>

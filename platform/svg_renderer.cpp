@@ -32,6 +32,8 @@ RenderedPicture Failure(std::string error) {
   return r;
 }
 
+// The document's aspect ratio (width / height) from its intrinsic size in pixels, or failing
+// that (percent sizes, as the tool's documents have) from its viewBox; 1 when it has neither.
 double AspectRatio(RsvgHandle* handle) {
   double w = 0, h = 0;
   if (rsvg_handle_get_intrinsic_size_in_pixels(handle, &w, &h) && w > 0 && h > 0)
@@ -49,55 +51,62 @@ double AspectRatio(RsvgHandle* handle) {
 class LibrsvgRenderer : public SvgRenderer {
  public:
   RenderedPicture Render(std::string_view svg, int longerSide) override {
-    if (longerSide < 1 || longerSide > kLargestSide)
-      return Failure("size out of range");
-    if (svg.empty())
-      return Failure("empty document");
-
-    GError* rawError = nullptr;
-    std::unique_ptr<RsvgHandle, HandleUnref> handle(rsvg_handle_new_from_data(
-        reinterpret_cast<const guint8*>(svg.data()), svg.size(), &rawError));
-    std::unique_ptr<GError, ErrorFree> error(rawError);
-    if (!handle)
-      return Failure(error ? error->message : "librsvg refused the document");
-
-    const double aspect = AspectRatio(handle.get());
-    int width = longerSide, height = longerSide;
-    if (aspect > 1) {
-      height = std::max(1, static_cast<int>(std::lround(longerSide / aspect)));
-    } else if (aspect < 1) {
-      width = std::max(1, static_cast<int>(std::lround(longerSide * aspect)));
-    }
-
-    std::unique_ptr<cairo_surface_t, SurfaceDestroy> surface(
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-      return Failure("cannot make a picture of that size");
-    {
-      std::unique_ptr<cairo_t, ContextDestroy> cr(cairo_create(surface.get()));
-      const RsvgRectangle viewport{0, 0, static_cast<double>(width), static_cast<double>(height)};
-      rawError = nullptr;
-      const gboolean rendered =
-          rsvg_handle_render_document(handle.get(), cr.get(), &viewport, &rawError);
-      error.reset(rawError);
-      if (!rendered)
-        return Failure(error ? error->message : "librsvg could not render");
-    }
-    cairo_surface_flush(surface.get());
-
-    RenderedPicture result;
-    result.png = EncodePremultipliedArgbPng(cairo_image_surface_get_data(surface.get()), width,
-                                            height, cairo_image_surface_get_stride(surface.get()));
-    if (result.png.empty())
-      return Failure("PNG encoding failed");
-    result.ok = true;
-    result.width = width;
-    result.height = height;
-    return result;
+    return DrawSvgDocument(svg, longerSide,
+                           [](const unsigned char* pixels, int width, int height, int stride) {
+                             return EncodePremultipliedArgbPng(pixels, width, height, stride);
+                           });
   }
 };
 
 }  // namespace
+
+RenderedPicture DrawSvgDocument(std::string_view svg, int longerSide, ArgbPngEncoder encode) {
+  if (longerSide < 1 || longerSide > kLargestSide)
+    return Failure("size out of range");
+  if (svg.empty())
+    return Failure("empty document");
+
+  GError* rawError = nullptr;
+  std::unique_ptr<RsvgHandle, HandleUnref> handle(rsvg_handle_new_from_data(
+      reinterpret_cast<const guint8*>(svg.data()), svg.size(), &rawError));
+  std::unique_ptr<GError, ErrorFree> error(rawError);
+  if (!handle)
+    return Failure(error ? error->message : "librsvg refused the document");
+
+  const double aspect = AspectRatio(handle.get());
+  int width = longerSide, height = longerSide;
+  if (aspect > 1) {
+    height = std::max(1, static_cast<int>(std::lround(longerSide / aspect)));
+  } else if (aspect < 1) {
+    width = std::max(1, static_cast<int>(std::lround(longerSide * aspect)));
+  }
+
+  std::unique_ptr<cairo_surface_t, SurfaceDestroy> surface(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+    return Failure("cannot make a picture of that size");
+  {
+    std::unique_ptr<cairo_t, ContextDestroy> cr(cairo_create(surface.get()));
+    const RsvgRectangle viewport{0, 0, static_cast<double>(width), static_cast<double>(height)};
+    rawError = nullptr;
+    const gboolean rendered =
+        rsvg_handle_render_document(handle.get(), cr.get(), &viewport, &rawError);
+    error.reset(rawError);
+    if (!rendered)
+      return Failure(error ? error->message : "librsvg could not render");
+  }
+  cairo_surface_flush(surface.get());
+
+  RenderedPicture result;
+  result.png = encode(cairo_image_surface_get_data(surface.get()), width, height,
+                      cairo_image_surface_get_stride(surface.get()));
+  if (result.png.empty())
+    return Failure("PNG encoding failed");
+  result.ok = true;
+  result.width = width;
+  result.height = height;
+  return result;
+}
 
 std::unique_ptr<SvgRenderer> MakeLibrsvgRenderer() {
   return std::make_unique<LibrsvgRenderer>();

@@ -28,4 +28,13 @@ class SvgRenderer {
 // librsvg + cairo, PNG through EncodePremultipliedArgbPng.
 std::unique_ptr<SvgRenderer> MakeLibrsvgRenderer();
 
+// Encodes a picture in cairo's ARGB32 layout (premultiplied alpha, native-endian words, rows
+// `stride` bytes apart) as PNG bytes; empty on failure.
+using ArgbPngEncoder = std::string (*)(const unsigned char* pixels, int width, int height,
+                                       int stride);
+
+// Draws `svg` as SvgRenderer::Render does (same sizes, same checks) and encodes the picture with
+// `encode`. The renderer above and the stand-in's converter differ only in their encoder.
+RenderedPicture DrawSvgDocument(std::string_view svg, int longerSide, ArgbPngEncoder encode);
+
 }  // namespace korvane::platform

@@ -1,19 +1,16 @@
 // Renders an SVG document into PNG bytes with librsvg, as the conversion service does: the
 // picture is scaled so that its longer side has the requested number of pixels, on a transparent
-// background.
+// background, and written by cairo's own PNG writer. The drawing is the local renderer's
+// (platform/svg_renderer.h); only the encoder is the service's own.
 #pragma once
 
-#include <string>
 #include <string_view>
+
+#include "platform/svg_renderer.h"
 
 namespace korvane::standin {
 
-struct RenderResult {
-  bool ok = false;
-  std::string png;    // the PNG file's bytes when ok
-  std::string error;  // why librsvg or cairo refused, when not ok
-  int width = 0, height = 0;
-};
+using RenderResult = platform::RenderedPicture;
 
 // Renders `svg` so that its longer side is `longerSide` pixels (1 to 8192); the other side keeps
 // the document's aspect ratio. A document without any size (no width, height or viewBox) is

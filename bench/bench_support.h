@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -158,6 +159,28 @@ inline std::string CollectionJson(const std::vector<std::string>& markups,
   }
   return json + "]}}";
 }
+
+// A fresh folder under the system's temporary folder, removed with everything in it when the
+// object goes. Empty path() when it could not be made.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(std::string_view prefix) {
+    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "_XXXXXX")).string();
+    if (mkdtemp(pattern.data()) != nullptr)
+      path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty())
+      fs::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
 
 // --- child processes ----------------------------------------------------------------------------
 

@@ -269,23 +269,16 @@ int main(int argc, char** argv) {
   // The stand-in's stdout pipe is closed once its three lines are read.
   signal(SIGPIPE, SIG_IGN);
 
-  std::string pattern = (fs::temp_directory_path() / "korvane_conversion_run_XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
+  const ScratchFolder scratch("korvane_conversion_run");
+  if (scratch.path().empty()) {
     std::perror("mkdtemp");
     return 1;
   }
-  const fs::path root = pattern;
+  const fs::path& root = scratch.path();
   const fs::path collections = root / "collections", cliOut = root / "cli_out",
                  documentsDir = root / "documents", rsvgOut = root / "rsvg_out";
   for (const fs::path& dir : {collections, cliOut, documentsDir, rsvgOut})
     fs::create_directories(dir);
-  struct Cleanup {
-    fs::path root;
-    ~Cleanup() {
-      std::error_code ignored;
-      fs::remove_all(root, ignored);
-    }
-  } cleanup{root};
 
   // The collection and the standalone documents the tool will build from it.
   std::mt19937 random(20240601);

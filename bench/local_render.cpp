@@ -177,17 +177,10 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  std::string pattern = (fs::temp_directory_path() / "korvane_local_render_XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr)
+  const ScratchFolder scratch("korvane_local_render");
+  if (scratch.path().empty())
     return 1;
-  const fs::path root = pattern;
-  struct Cleanup {
-    fs::path root;
-    ~Cleanup() {
-      std::error_code ignored;
-      fs::remove_all(root, ignored);
-    }
-  } cleanup{root};
+  const fs::path& root = scratch.path();
 
   const Set sets[] = {
       MakeSet("generated " + std::to_string(icons) + " icons", GeneratedMarkups(icons),

@@ -47,17 +47,10 @@ int main(int argc, char** argv) {
     }
   }
   signal(SIGPIPE, SIG_IGN);
-  std::string pattern = (fs::temp_directory_path() / "korvane_service_jobs_XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr)
+  const ScratchFolder scratch("korvane_service_jobs");
+  if (scratch.path().empty())
     return 1;
-  const fs::path root = pattern;
-  struct Cleanup {
-    fs::path root;
-    ~Cleanup() {
-      std::error_code ignored;
-      fs::remove_all(root, ignored);
-    }
-  } cleanup{root};
+  const fs::path& root = scratch.path();
   fs::create_directories(root / "collections");
   std::mt19937 random(20240601);
   std::vector<std::string> markups;

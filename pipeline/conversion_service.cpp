@@ -11,6 +11,7 @@
 #include "platform/code_page.h"
 #include "platform/file_store.h"
 #include "platform/http_download.h"
+#include "platform/http_transfer.h"
 #include "script/json_object.h"
 #include "util/png_check.h"
 #include "util/replace_batch.h"
@@ -42,13 +43,6 @@ constexpr std::string_view kUploadTemplate =
 
 std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view by) {
   return ReplaceBatch(text, std::nullopt, 1, true, find, by);
-}
-
-// "200 OK" from a response's first header line ("HTTP/1.1 200 OK"), or the line itself.
-std::string ReplyStatus(std::string_view headers) {
-  std::string_view line = headers.substr(0, headers.find("\r\n"));
-  const size_t space = line.find(' ');
-  return std::string(space == std::string_view::npos ? line : line.substr(space + 1));
 }
 
 // True for a status text that starts with a 2xx code ("200 OK").
@@ -87,8 +81,8 @@ class ServiceRun {
     // The upload's reply is not acted on; a failed one is only remembered for the report.
     if (replyHeaders.empty()) {
       Note("upload " + uploadUrl + ": no response");
-    } else if (!IsSuccessStatus(ReplyStatus(replyHeaders))) {
-      Note("upload " + uploadUrl + ": " + ReplyStatus(replyHeaders));
+    } else if (!IsSuccessStatus(platform::StatusLineText(replyHeaders))) {
+      Note("upload " + uploadUrl + ": " + platform::StatusLineText(replyHeaders));
     }
     if (!Caption("检测上传是否成功"))
       return ConversionOutcome::kCancelled;

@@ -20,13 +20,6 @@ int StatusCode(std::string_view headerBlock) {
   return code;
 }
 
-// "404 Not Found" from the status line of a header block.
-std::string StatusText(std::string_view headerBlock) {
-  const std::string_view line = headerBlock.substr(0, headerBlock.find("\r\n"));
-  const size_t space = line.find(' ');
-  return std::string(space == std::string_view::npos ? line : line.substr(space + 1));
-}
-
 }  // namespace
 
 Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSeconds,
@@ -51,7 +44,7 @@ Bytes HttpDownload(std::string_view url, std::stop_token stop, int timeoutSecond
     return fail(transfer.FailureText());
   const int status = StatusCode(transfer.HeaderBlock());
   if (status < 200 || status > 299)
-    return fail("HTTP " + StatusText(transfer.HeaderBlock()));
+    return fail("HTTP " + StatusLineText(transfer.HeaderBlock()));
   Bytes body;
   // Room for an announced body within the cap at once, so it is never copied while it grows.
   const long long announced = AnnouncedLength(transfer.HeaderBlock());

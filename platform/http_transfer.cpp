@@ -562,6 +562,12 @@ std::string ProxyForScheme(std::string_view proxyList, std::string_view scheme) 
   return generic;
 }
 
+std::string StatusLineText(std::string_view headerBlock) {
+  const std::string_view line = headerBlock.substr(0, headerBlock.find("\r\n"));
+  const size_t space = line.find(' ');
+  return std::string(space == std::string_view::npos ? line : line.substr(space + 1));
+}
+
 long long AnnouncedLength(std::string_view headerBlock) {
   long long length = -1;
   size_t pos = 0;

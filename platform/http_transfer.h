@@ -116,6 +116,10 @@ std::string ProxyForScheme(std::string_view proxyList, std::string_view scheme);
 // The Content-Length of a response header block, or -1 when it names none (or no valid one).
 long long AnnouncedLength(std::string_view headerBlock);
 
+// "404 Not Found": the first line of a response header block after the protocol word, or the
+// whole line when it has no space. For failure reports.
+std::string StatusLineText(std::string_view headerBlock);
+
 // True when `text` holds a CR, LF or NUL byte.
 bool HasLineBreakOrNul(std::string_view text);
 
